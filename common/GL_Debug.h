@@ -1,0 +1,83 @@
+#pragma once
+// The single reporting channel: one line per call, 'E' lines always, others only while
+// the switch file exists. Every call returns the status it was given.
+#include <fmt/printf.h>
+#include <fmt/xchar.h>
+
+#include <string>
+
+// Formats a caller's printf-style message; an argument that does not match its format
+// gives the fault text instead of undefined behaviour.
+std::wstring GL_DEBUG_FormatFault(const wchar_t* format);
+
+template <typename... Args>
+std::wstring GL_DEBUG_FormatMessage(const wchar_t* format, const Args&... args) {
+    if (format == nullptr) return std::wstring();
+    try {
+        return fmt::sprintf(std::wstring_view(format), args...);
+    } catch (const std::exception&) {
+        return GL_DEBUG_FormatFault(format);
+    }
+}
+
+// Writes one line whose message is already formatted (a "%" in it is printed as it is).
+// nullMessage stands for a null format: empty message, no status prefix.
+int GL_DEBUG_LogText(const std::wstring& logFile, int level, const std::wstring& sourceFile,
+                     const std::wstring& function, int line, unsigned long winError, int status,
+                     const std::wstring& message, bool nullMessage = false);
+
+template <typename... Args>
+int GL_DEBUG_Log(const std::wstring& logFile, int level, const std::wstring& sourceFile,
+                 const std::wstring& function, int line, unsigned long winError, int status,
+                 const wchar_t* format, const Args&... args) {
+    return GL_DEBUG_LogText(logFile, level, sourceFile, function, line, winError, status,
+                            GL_DEBUG_FormatMessage(format, args...), format == nullptr);
+}
+
+// Narrow twin: narrow text (UTF-8 here) throughout.
+template <typename... Args>
+int GL_DEBUG_LogA(const std::string& logFile, int level, const std::string& sourceFile,
+                  const std::string& function, int line, unsigned long winError, int status,
+                  const char* format, const Args&... args);
+
+int GL_DEBUG_LogATextImpl(const std::string& logFile, int level, const std::string& sourceFile,
+                          const std::string& function, int line, unsigned long winError,
+                          int status, const char* format, const std::string* message);
+
+template <typename... Args>
+int GL_DEBUG_LogA(const std::string& logFile, int level, const std::string& sourceFile,
+                  const std::string& function, int line, unsigned long winError, int status,
+                  const char* format, const Args&... args) {
+    if (format == nullptr)
+        return GL_DEBUG_LogATextImpl(logFile, level, sourceFile, function, line, winError,
+                                     status, nullptr, nullptr);
+    std::string message;
+    try {
+        message = fmt::sprintf(std::string_view(format), args...);
+    } catch (const std::exception&) {
+        return GL_DEBUG_LogATextImpl(logFile, level, sourceFile, function, line, winError,
+                                     status, format, nullptr);
+    }
+    return GL_DEBUG_LogATextImpl(logFile, level, sourceFile, function, line, winError, status,
+                                 format, &message);
+}
+
+void GL_DEBUG_SetLogFile(const std::wstring& path);
+// Current log file path (empty until set or first resolved).
+std::wstring GL_DEBUG_GetLogFile();
+void GL_DEBUG_GetErrMsg(unsigned long code, std::wstring& text);
+
+// ASCII source names (__FILE__, __func__) as wide text.
+std::wstring GL_DEBUG_Widen(const char* ascii);
+
+// Call-site helpers: the source file, function and line of the caller.
+#define GL_LOG(level, winError, status, ...)                                           \
+    GL_DEBUG_Log(std::wstring(), (level), GL_DEBUG_Widen(__FILE__), GL_DEBUG_Widen(__func__), \
+                 __LINE__, (winError), (status), __VA_ARGS__)
+// For lines that must carry a name other than the C++ function's own.
+#define GL_LOG_FN(function, level, winError, status, ...)                                \
+    GL_DEBUG_Log(std::wstring(), (level), GL_DEBUG_Widen(__FILE__), (function), __LINE__, \
+                 (winError), (status), __VA_ARGS__)
+#define GL_LOGA(level, winError, status, ...)                                            \
+    GL_DEBUG_LogA(std::string(), (level), std::string(__FILE__), std::string(__func__),  \
+                  __LINE__, (winError), (status), __VA_ARGS__)

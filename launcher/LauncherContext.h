@@ -1,0 +1,49 @@
+#pragma once
+// The one process-wide record of paths, flags, server data and documents.
+#include <string>
+
+#include "common/JsonTypes.h"
+#include "launcher/LaunchRequest.h"
+#include "launcher/UpdateInfo.h"
+
+struct LauncherContext {
+    void* instanceHandle = nullptr;
+    std::wstring rootFolder;
+    std::wstring logFile;
+    std::wstring modulePath;
+    std::wstring launcherPath;
+    std::wstring tempLauncherPath;
+    std::wstring rawCommandLine;
+    std::wstring maskedCommandLine;
+    std::wstring toolsFolder;
+    std::wstring sevenZipFolder;
+    std::wstring sevenZipProgram;
+    std::wstring updateFolder;
+    std::wstring prerequisitesFolder;
+    std::wstring programUpdateFolder;
+    std::wstring updateSettingsFile;
+    std::wstring pendingSettingsFile;
+    std::wstring backupFolder;
+    bool launchedAsTemporary = false;
+    std::wstring updateServerUrl;
+    std::wstring runPathOverride;
+    LaunchRequest request;
+    std::wstring clientInfoFile;
+    std::wstring clientLauncherPath;
+    std::wstring pcGuid;
+    JsonDocument serverDocument;
+    JsonDocument storedSettingsDocument;
+    UpdateInfo storedSettingsInfo;
+    std::wstring serverDataText;
+    bool messageBoxLookedUp = false;  // stands for the cached MessageBoxTimeoutW address
+    bool messageBoxAvailable = false;
+    std::wstring messageBoxCaption = L"Vantrel Launcher";
+};
+
+// The process-wide context.
+LauncherContext& Context();
+
+// Static names used across the launcher.
+inline constexpr const wchar_t* kLauncherFileName = L"ZEB.Launcher.exe";
+inline constexpr const wchar_t* kTempLauncherFileName = L"ZEB.Launcher_.exe";
+inline constexpr const wchar_t* kCompanyFolderName = L"Vantrel";

