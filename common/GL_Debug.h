@@ -6,9 +6,10 @@
 
 #include <string>
 
-// Formats a caller's printf-style message; an argument that does not match its format
-// gives the fault text instead of undefined behaviour.
+// The message that replaces a caller's when its arguments do not match its format (the
+// formatter refuses them instead of reading garbage): the fault text, CR LF, the raw format.
 std::wstring GL_DEBUG_FormatFault(const wchar_t* format);
+std::string GL_DEBUG_FormatFaultA(const char* format);
 
 template <typename... Args>
 std::wstring GL_DEBUG_FormatMessage(const wchar_t* format, const Args&... args) {
@@ -34,32 +35,26 @@ int GL_DEBUG_Log(const std::wstring& logFile, int level, const std::wstring& sou
                             GL_DEBUG_FormatMessage(format, args...), format == nullptr);
 }
 
-// Narrow twin: narrow text (UTF-8 here) throughout.
-template <typename... Args>
-int GL_DEBUG_LogA(const std::string& logFile, int level, const std::string& sourceFile,
-                  const std::string& function, int line, unsigned long winError, int status,
-                  const char* format, const Args&... args);
-
-int GL_DEBUG_LogATextImpl(const std::string& logFile, int level, const std::string& sourceFile,
-                          const std::string& function, int line, unsigned long winError,
-                          int status, const char* format, const std::string* message);
+// Narrow twin: narrow text (UTF-8 here) throughout; the finished message is handed on as
+// plain text.
+int GL_DEBUG_LogAText(const std::string& logFile, int level, const std::string& sourceFile,
+                      const std::string& function, int line, unsigned long winError, int status,
+                      const std::string& message, bool nullMessage = false);
 
 template <typename... Args>
 int GL_DEBUG_LogA(const std::string& logFile, int level, const std::string& sourceFile,
                   const std::string& function, int line, unsigned long winError, int status,
                   const char* format, const Args&... args) {
-    if (format == nullptr)
-        return GL_DEBUG_LogATextImpl(logFile, level, sourceFile, function, line, winError,
-                                     status, nullptr, nullptr);
     std::string message;
-    try {
-        message = fmt::sprintf(std::string_view(format), args...);
-    } catch (const std::exception&) {
-        return GL_DEBUG_LogATextImpl(logFile, level, sourceFile, function, line, winError,
-                                     status, format, nullptr);
+    if (format != nullptr) {
+        try {
+            message = fmt::sprintf(std::string_view(format), args...);
+        } catch (const std::exception&) {
+            message = GL_DEBUG_FormatFaultA(format);
+        }
     }
-    return GL_DEBUG_LogATextImpl(logFile, level, sourceFile, function, line, winError, status,
-                                 format, &message);
+    return GL_DEBUG_LogAText(logFile, level, sourceFile, function, line, winError, status,
+                             message, format == nullptr);
 }
 
 void GL_DEBUG_SetLogFile(const std::wstring& path);

@@ -43,6 +43,12 @@ struct LauncherContext {
 // The process-wide context.
 LauncherContext& Context();
 
+// Module path, launcher path and temporary-launcher path, from the running executable.
+void SetLauncherPaths(LauncherContext& ctx, const std::wstring& modulePath);
+// The per-program folders and files below rootFolder: tools, 7-Zip, update, prerequisites,
+// the program update folder and its settings files.
+void SetProgramLayout(LauncherContext& ctx, const std::wstring& programId);
+
 // Static names used across the launcher.
 inline constexpr const wchar_t* kLauncherFileName = L"ZEB.Launcher.exe";
 inline constexpr const wchar_t* kTempLauncherFileName = L"ZEB.Launcher_.exe";

@@ -1,0 +1,361 @@
+// Whole-file reads and writes, text encodings, delete, rename, size and version.
+#include "common/GL_File.h"
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "common/GL_Debug.h"
+#include "common/GL_Directory.h"
+#include "common/GL_String.h"
+#include "common/os/os.h"
+
+namespace {
+
+// What a conversion to the ANSI code page puts in place of a character it cannot carry.
+constexpr wchar_t kDefaultChar = L'?';
+
+bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// UTF-16 units given as little-endian byte pairs, to wide text. An unpaired surrogate
+// cannot reach the ANSI code page and becomes the default character.
+std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t units) {
+    std::wstring text;
+    text.reserve(units);
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+        if constexpr (sizeof(wchar_t) == 2) {
+            text.push_back(static_cast<wchar_t>(u));
+            continue;
+        }
+        if (IsHighSurrogate(u) && i + 1 < units) {
+            uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+            if (IsLowSurrogate(low)) {
+                text.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)));
+                ++i;
+                continue;
+            }
+        }
+        text.push_back(IsHighSurrogate(u) || IsLowSurrogate(u) ? kDefaultChar
+                                                               : static_cast<wchar_t>(u));
+    }
+    return text;
+}
+
+void PutUnitLe(std::vector<uint8_t>& out, uint32_t unit) {
+    out.push_back(static_cast<uint8_t>(unit & 0xFF));
+    out.push_back(static_cast<uint8_t>((unit >> 8) & 0xFF));
+}
+
+// Signature FF FE followed by the text as UTF-16 little-endian units.
+std::vector<uint8_t> EncodeUtf16Le(const std::wstring& text) {
+    std::vector<uint8_t> out;
+    out.reserve((text.size() + 1) * 2);
+    PutUnitLe(out, 0xFEFF);
+    for (wchar_t c : text) {
+        uint32_t cp = static_cast<uint32_t>(c);
+        if (cp > 0xFFFF) {
+            cp -= 0x10000;
+            PutUnitLe(out, 0xD800 + (cp >> 10));
+            PutUnitLe(out, 0xDC00 + (cp & 0x3FF));
+        } else {
+            PutUnitLe(out, cp);
+        }
+    }
+    return out;
+}
+
+void SwapUnits(std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+}
+
+uint8_t* CopyToHeap(const uint8_t* data, size_t size) {
+    // One byte more, zero, so that a caller may treat the result as a terminated text.
+    uint8_t* out = new uint8_t[size + 1];
+    for (size_t i = 0; i < size; ++i) out[i] = data[i];
+    out[size] = 0;
+    return out;
+}
+
+bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool GL_FILE_Exists(const std::wstring& path) { return os::PathExists(path); }
+
+bool GL_FILE_Delete(const std::wstring& path) {
+    if (!os::PathExists(path)) return true;
+    int error = os::DeleteFile(path);
+    if (error == 0 || error == os::err::kFileNotFound) return true;
+    GL_LOG('E', error, 10, L"파일삭제 실패: %s", path);
+    return false;
+}
+
+bool GL_FILE_Delete(const std::string& path) {
+    std::wstring wide = GL_STRING_ConvMBSToWCS(path);
+    // A path that cannot be read as text names no file we could vouch is gone.
+    if (wide.empty() && !path.empty()) return false;
+    return GL_FILE_Delete(wide);
+}
+
+bool GL_FILE_RenameFileOrDir(const std::wstring& from, const std::wstring& to) {
+    if (EqualIgnoringCase(from, to)) return true;
+    // The destination is deleted before the move: with no source to move in its place it
+    // would be lost for nothing, so that case fails the way the move itself would.
+    if (!os::PathExists(from)) {
+        GL_LOG('E', os::err::kFileNotFound, 20, L"MoveFile() 실패.\r\nsrc: %s\r\ndst: %s", from,
+               to);
+        return false;
+    }
+    if (os::PathExists(to)) {
+        int error = os::DeleteFile(to);
+        if (error != 0) {
+            GL_LOG('E', error, 10, L"타겟파일삭제에 실패했습니다.\r\n%s", to);
+            return false;
+        }
+    }
+    int error = os::MoveFile(from, to);
+    if (error != 0) {
+        GL_LOG('E', error, 20, L"MoveFile() 실패.\r\nsrc: %s\r\ndst: %s", from, to);
+        return false;
+    }
+    return true;
+}
+
+bool GL_FILE_ReadRaw(const std::wstring& path, uint8_t** buffer, uint32_t* size) {
+    if (buffer == nullptr) return false;
+    *buffer = nullptr;
+    std::vector<uint8_t> bytes;
+    if (os::IsDirectory(path) || os::ReadWholeFile(path, bytes) != 0) return false;
+    // Sizes are 32-bit; a larger file is not cut short silently.
+    if (bytes.size() > UINT32_MAX) return false;
+    *buffer = CopyToHeap(bytes.data(), bytes.size());
+    if (size != nullptr) *size = static_cast<uint32_t>(bytes.size());
+    return true;
+}
+
+uint32_t GL_FILE_DetectEncoding(const uint8_t* b, int64_t n) {
+    uint32_t encoding;
+    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        encoding = ENC_UTF8_BOM;
+    } else if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        encoding = ENC_UTF16LE;
+    } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+        encoding = ENC_UTF16BE;
+    } else {
+        bool valid = true, multibyte = false;
+        for (int64_t i = 0; i < n && valid;) {
+            uint8_t c = b[i];
+            int follow = c < 0x80               ? 0
+                         : (c & 0xE0) == 0xC0   ? 1
+                         : (c & 0xF0) == 0xE0   ? 2
+                         : (c & 0xF8) == 0xF0   ? 3
+                                                : -1;
+            if (follow < 0 || i + follow >= n) {
+                valid = false;
+                break;
+            }
+            for (int k = 1; k <= follow; ++k)
+                if ((b[i + k] & 0xC0) != 0x80) valid = false;
+            multibyte = multibyte || follow > 0;
+            i += 1 + follow;
+        }
+        if (valid && multibyte) {
+            encoding = ENC_UTF8;
+        } else {
+            for (int64_t i = 0; i < n; ++i)
+                if (b[i] == 0) return ENC_BINARY;
+            encoding = ENC_ANSI;
+        }
+    }
+
+    // Line ending of the first line break, on bytes or on 16-bit units.
+    bool wide = encoding == ENC_UTF16LE || encoding == ENC_UTF16BE;
+    int64_t count = wide ? n / 2 : (n > 0 ? n : 0);
+    auto at = [&](int64_t i) -> uint32_t {
+        if (!wide) return b[i];
+        return encoding == ENC_UTF16LE ? b[2 * i] | (b[2 * i + 1] << 8)
+                                       : (b[2 * i] << 8) | b[2 * i + 1];
+    };
+    bool sawLf = false;
+    for (int64_t i = 0; i < count; ++i) {
+        uint32_t c = at(i);
+        if (c == 0x0D) return encoding | (i + 1 < count && at(i + 1) == 0x0A ? EOL_CRLF : EOL_CR);
+        if (c == 0x0A) sawLf = true;
+    }
+    return encoding | (sawLf ? EOL_LF : EOL_CRLF);
+}
+
+uint32_t GL_FILE_ConvertEncoding(uint32_t from, uint32_t to, const uint8_t* bytes,
+                                 uint32_t count, uint8_t** out, bool noSignature) {
+    if (bytes == nullptr) count = 0;
+    std::vector<uint8_t> result;
+    auto setText = [&](const std::string& text) { result.assign(text.begin(), text.end()); };
+
+    if (from == ENC_UTF16BE || from == ENC_UTF16LE) {
+        // UTF-16 always comes out in the ANSI code page; the destination is not consulted.
+        std::vector<uint8_t> units(bytes, bytes + (count / 2) * 2);
+        if (from == ENC_UTF16BE) SwapUnits(units);
+        size_t n = units.size() / 2;
+        std::wstring text = n > 1 ? DecodeUtf16Le(units.data() + 2, n - 1) : std::wstring();
+        setText(GL_STRING_ConvWCSToMBS(text));
+    } else if (from == ENC_UTF8_BOM || from == ENC_UTF8) {
+        // The ANSI code page is UTF-8 here, so both legs share its conversion.
+        uint32_t skip = from == ENC_UTF8_BOM ? (count >= 3 ? 3 : count) : 0;
+        std::wstring text = GL_STRING_ConvMBSToWCS(
+            std::string(reinterpret_cast<const char*>(bytes) + skip, count - skip));
+        setText(GL_STRING_ConvWCSToMBS(text));
+    } else {
+        std::wstring text = count == 0 ? std::wstring()
+                                       : GL_STRING_ConvMBSToWCS(std::string(
+                                             reinterpret_cast<const char*>(bytes), count));
+        if (to == ENC_UTF16LE || to == ENC_UTF16BE) {
+            result = EncodeUtf16Le(text);
+            if (to == ENC_UTF16BE) SwapUnits(result);
+        } else if (to == ENC_UTF8_BOM || to == ENC_UTF8) {
+            std::string utf8 = (to == ENC_UTF8_BOM && !noSignature) ? "\xEF\xBB\xBF" : "";
+            setText(utf8 + GL_STRING_ConvWCSToMBS(text));
+        }
+    }
+    if (out != nullptr) *out = CopyToHeap(result.data(), result.size());
+    return static_cast<uint32_t>(result.size());
+}
+
+bool GL_FILE_Read(const std::wstring& path, std::wstring& text, uint32_t* encoding,
+                  uint32_t* size) {
+    text.clear();
+    uint8_t* raw = nullptr;
+    uint32_t rawSize = 0;
+    if (!GL_FILE_ReadRaw(path, &raw, &rawSize)) {
+        GL_LOG('D', 0, 0, L"GL_FILE_Read()실패");
+        return false;
+    }
+    uint32_t detected = GL_FILE_DetectEncoding(raw, rawSize) & 0xFFFF;
+    if (encoding != nullptr) *encoding = detected;
+
+    std::string ansi;
+    if (detected == ENC_ANSI) {
+        ansi.assign(reinterpret_cast<const char*>(raw), rawSize);
+    } else {
+        uint8_t* converted = nullptr;
+        uint32_t n = GL_FILE_ConvertEncoding(detected, ENC_ANSI, raw, rawSize, &converted, false);
+        ansi.assign(reinterpret_cast<const char*>(converted), n);
+        delete[] converted;
+    }
+    delete[] raw;
+    // The text ends at its first zero byte.
+    size_t zero = ansi.find('\0');
+    if (zero != std::string::npos) ansi.resize(zero);
+
+    text = GL_STRING_ConvMBSToWCS(ansi);
+    if (size != nullptr) *size = rawSize;
+    return true;
+}
+
+bool GL_FILE_Write(const std::wstring& path, bool append, const void* data, uint32_t size) {
+    const wchar_t* message = L"파일쓰기 실패(%s), append == %d";
+    if (data == nullptr) size = 0;
+    if (append) {
+        bool created = !os::PathExists(path);
+        int error = os::AppendToFile(path, data, size);
+        if (error != 0) {
+            GL_LOG('E', error, 10, message, path, 1);
+            return false;
+        }
+        if (created) os::MarkRunnableIfProgram(path);
+        return true;
+    }
+
+    os::DeleteFile(path);
+    os::FileWriter writer;
+    int error = writer.Create(path);
+    if (error != 0) {
+        GL_LOG('E', error, 10, message, path, 0);
+        return false;
+    }
+    error = writer.Write(data, size);
+    int closeError = writer.Close();
+    if (error == 0) error = closeError;
+    if (error != 0) {
+        GL_LOG('E', error, 20, message, path, 0);
+        return false;
+    }
+    return true;
+}
+
+bool GL_FILE_WriteText(const std::wstring& path, const std::wstring& text, uint32_t encoding,
+                       bool append) {
+    // The folder is the path up to its last separator: cutting the file name by its look
+    // would take a name without extension, or with a blank, for a folder to create.
+    size_t sep = path.rfind(os::kSep);
+    if (sep != std::wstring::npos) {
+        std::wstring folder = path.substr(0, sep + 1);
+        if (!GL_DIRECTORY_IsExist(folder)) GL_DIRECTORY_MakeDirs(folder);
+    }
+
+    std::string ansi = GL_STRING_ConvWCSToMBS(text);
+    // A text the code page cannot carry comes back empty (and is logged there); writing that
+    // would replace the file's content with nothing and report success.
+    if (ansi.empty() && !text.empty()) return false;
+
+    if (encoding == ENC_ANSI) return GL_FILE_Write(path, append, ansi.data(), ansi.size());
+    uint8_t* converted = nullptr;
+    uint32_t n = GL_FILE_ConvertEncoding(ENC_ANSI, encoding,
+                                         reinterpret_cast<const uint8_t*>(ansi.data()),
+                                         static_cast<uint32_t>(ansi.size()), &converted, append);
+    bool written = GL_FILE_Write(path, append, converted, n);
+    delete[] converted;
+    return written;
+}
+
+int GL_FILE_GetSize(const std::wstring& path, uint32_t& size) {
+    uint64_t full = 0;
+    // Like a file open, a folder has no size to give.
+    int error = os::IsDirectory(path) ? os::err::kAccessDenied : os::GetFileSize(path, full);
+    if (error != 0) {
+        size = 0;
+        return GL_LOG('E', error, 10, L"CreateFile() 실패\r\n%s", path);
+    }
+    size = static_cast<uint32_t>(full & 0xFFFFFFFFu);
+    return 0;
+}
+
+int GL_FILE_GetSize(const std::string& path, uint32_t& size) {
+    return GL_FILE_GetSize(GL_STRING_ConvMBSToWCS(path), size);
+}
+
+bool GL_FILE_GetVersion(const std::wstring& path, bool productVersion, std::wstring& version) {
+    uint16_t fileVersion[4] = {0, 0, 0, 0};
+    uint16_t product[4] = {0, 0, 0, 0};
+    int error = 0;
+    switch (os::ReadVersionRecord(path, fileVersion, product, error)) {
+    case os::VersionRead::kNoVersion:
+        return true;
+    case os::VersionRead::kError:
+        GL_LOG('E', error, 10, L"GetFileVersionInfo() 실패");
+        return false;
+    case os::VersionRead::kOk:
+        break;
+    }
+    const uint16_t* v = productVersion ? product : fileVersion;
+    version = std::to_wstring(v[0]) + L"." + std::to_wstring(v[1]) + L"." +
+              std::to_wstring(v[2]) + L"." + std::to_wstring(v[3]);
+    return true;
+}
+
+bool GL_FILE_GetVersion(const std::wstring& path, wchar_t (&version)[260]) {
+    std::wstring text;
+    if (!GL_FILE_GetVersion(path, false, text)) return false;
+    if (!text.empty()) {
+        size_t n = text.copy(version, 259);
+        version[n] = L'\0';
+    }
+    return true;
+}

@@ -1,0 +1,232 @@
+#include "common/GL_Process.h"
+
+#include "common/GL_CommandLineSplit.h"
+#include "common/GL_Debug.h"
+
+namespace {
+
+constexpr int kEndWaits = 10;
+constexpr uint32_t kEndWaitMs = 500;
+constexpr uint32_t kFreeWaitLimitMs = 10000;
+constexpr uint32_t kFreeRetryMs = 500;
+constexpr uint32_t kStartRetryMs = 500;
+// A start that keeps failing is given up after this much pausing, whatever the wait time
+// (without a bound a missing installer run without time limit would hold the launcher).
+constexpr uint32_t kStartRetryLimitMs = 3000;
+
+// Letter case as the C runtime folds it by default: ASCII letters only.
+std::wstring UpperAscii(std::wstring text) {
+    for (auto& c : text)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - (L'a' - L'A'));
+    return text;
+}
+
+// The debug privilege in the own token; error gets the failing step's error number.
+bool SetPrivilege(os::TokenHandle token, int& error) {
+    uint64_t privilege = 0;
+    if (const int e = os::LookupDebugPrivilege(privilege)) {
+        error = e;
+        GL_LOG('E', e, 10, L"LookupPrivilegeValue error");
+        return false;
+    }
+    const int e = os::EnableTokenPrivilege(token, privilege);
+    if (e == os::err::kNotAllAssigned) {
+        error = e;
+        GL_LOG('E', 0, 30, L"The token does not have the specified privilege.");
+        return false;
+    }
+    if (e != 0) {
+        error = e;
+        GL_LOG('E', e, 20, L"AdjustTokenPrivileges error");
+        return false;
+    }
+    return true;
+}
+
+// Up to ten waits of 500 ms, each followed by a look at the exit code.
+bool WaitForEnd(os::ProcessHandle process) {
+    for (int i = 0; i < kEndWaits; ++i) {
+        os::WaitProcess(process, kEndWaitMs);
+        uint32_t code = os::kStillActive;
+        if (os::GetProcessExitCode(process, code) == 0 && code != os::kStillActive) return true;
+    }
+    return false;
+}
+
+// Waits until the executable can be opened for reading and writing (it is no longer
+// running anywhere) or is gone. False after kFreeWaitLimitMs of pauses.
+bool WaitUntilFree(const std::wstring& path, uint32_t& waitedMs) {
+    waitedMs = 0;
+    while (os::PathExists(path)) {
+        if (os::OpenForExclusiveUse(path) == 0) return true;
+        if (waitedMs >= kFreeWaitLimitMs) return false;
+        os::SleepMs(kFreeRetryMs);
+        waitedMs += kFreeRetryMs;
+    }
+    return true;
+}
+
+struct ProgramPath {
+    std::wstring folder;  // with its trailing separator, empty for a bare name
+    std::wstring name;
+    std::wstring extension;
+    std::wstring inlineArguments;
+};
+
+// The path splitter's view: the extension runs from the last dot of the last component,
+// so arguments after the extension land in it and are cut off at its first space.
+ProgramPath SplitProgramPath(const std::wstring& path) {
+    ProgramPath parts;
+    const size_t separator = path.rfind(os::kSep);
+    const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    parts.folder = path.substr(0, nameStart);
+    const std::wstring last = path.substr(nameStart);
+    const size_t dot = last.rfind(L'.');
+    parts.name = last.substr(0, dot);
+    if (dot != std::wstring::npos) parts.extension = last.substr(dot);
+    const size_t space = parts.extension.find(L' ');
+    if (space != std::wstring::npos) {
+        parts.inlineArguments = parts.extension.substr(space + 1);
+        parts.extension.resize(space);
+    }
+    return parts;
+}
+
+}  // namespace
+
+int GL_PROCESS_GetID(const std::wstring& exeName, std::vector<uint32_t>& pids) {
+    pids.clear();
+    const std::wstring wanted = UpperAscii(exeName);
+    const bool fullPath = wanted.find(os::kSep) != std::wstring::npos;
+    std::vector<os::ProcessEntry> processes;
+    if (const int e = os::ListProcesses(processes))
+        return GL_LOG('E', e, 10, L"CreateToolhelp32Snapshot() 실패");
+    for (const auto& process : processes) {
+        if (process.pid == 0) continue;
+        std::wstring candidate = UpperAscii(process.exePath);
+        if (!fullPath) candidate.erase(0, candidate.rfind(os::kSep) + 1);
+        if (candidate == wanted) pids.push_back(process.pid);
+    }
+    return 0;
+}
+
+bool GL_PROCESS_Terminate(uint32_t pid, const std::wstring& exitEventName) {
+    std::wstring exePath;
+    GL_PROCESS_GetPathFromPID(pid, exePath);
+    if (pid == 0) return true;
+
+    os::TokenHandle token = 0;
+    if (const int e = os::OpenOwnProcessToken(token)) {
+        GL_LOG('E', e, 10, L"OpenProcessToken()함수 실패: %d", pid);
+        return false;
+    }
+    int privilegeError = 0;
+    const bool privileged = SetPrivilege(token, privilegeError);
+    os::CloseToken(token);
+    if (!privileged) {
+        GL_LOG('E', privilegeError, 20, L"SetPrivilege()함수 실패: %d", pid);
+        return false;
+    }
+
+    os::ProcessHandle process = 0;
+    if (const int e = os::OpenProcess(pid, process)) {
+        GL_LOG('E', e, 30, L"OpenProcess()함수 실패: %d", pid);
+        return false;
+    }
+    if (!exitEventName.empty()) {
+        os::EventHandle event = 0;
+        if (const int e = os::OpenNamedEvent(exitEventName, event)) {
+            os::CloseProcess(process);
+            GL_LOG('E', e, 39, L"OpenEvent() 함수 실패(이벤트명: %s)", exitEventName);
+            return false;
+        }
+        os::SignalNamedEvent(event);
+        os::CloseNamedEvent(event);
+    } else if (const int e = os::TerminateProcess(process)) {
+        os::CloseProcess(process);
+        GL_LOG('E', e, 40, L"TerminateProcess()함수 실패");
+        return false;
+    }
+    const bool ended = WaitForEnd(process);
+    os::CloseProcess(process);
+    if (!ended) {
+        GL_LOG('E', 0, 50, L"Time Out(%dms)", static_cast<int>(kEndWaits * kEndWaitMs));
+        return false;
+    }
+
+    if (exePath.empty()) return true;
+    uint32_t waitedMs = 0;
+    if (WaitUntilFree(exePath, waitedMs)) return true;
+    GL_LOG('E', 0, 60, L"프로세스가 사용중이어서 종료되지 않음으로 판단(%dms 대기): %s", waitedMs,
+           exePath);
+    return false;
+}
+
+bool GL_PROCESS_TerminateByName(const std::wstring& exeName, const std::wstring& exitEventName) {
+    std::vector<uint32_t> pids;
+    // A list that cannot be taken has been logged and leaves nothing to end.
+    GL_PROCESS_GetID(exeName, pids);
+    for (const uint32_t pid : pids)
+        if (!GL_PROCESS_Terminate(pid, exitEventName)) return false;
+    return true;
+}
+
+GL_PROCESS_INFO GL_PROCESS_Run(bool keepHandles, uint32_t creationFlags, const std::wstring& path,
+                               const std::wstring& arguments, bool wait, uint32_t waitMs) {
+    const ProgramPath parts = SplitProgramPath(path);
+    const std::wstring programPath = parts.folder + parts.name + parts.extension;
+    const std::wstring& argumentText =
+        parts.inlineArguments.empty() ? arguments : parts.inlineArguments;
+    std::vector<std::wstring> argv{programPath};
+    for (auto& argument : GL_COMMANDLINE_Split(argumentText)) argv.push_back(std::move(argument));
+
+    // The program inherits the working directory; it is the program's folder while starting.
+    const std::wstring savedDirectory = os::CurrentDirectory();
+    const bool changedDirectory = !parts.folder.empty() && os::SetCurrentDirectory(parts.folder);
+    auto restoreDirectory = [&] {
+        if (changedDirectory && !savedDirectory.empty()) os::SetCurrentDirectory(savedDirectory);
+    };
+
+    GL_PROCESS_INFO info;
+    // Without kept handles nobody will wait for the program's end, so it is not kept as a
+    // child of the launcher.
+    auto start = [&] {
+        return os::StartProcess(programPath, argv, creationFlags, !keepHandles, info.hProcess,
+                                info.dwProcessId);
+    };
+    if (start() != 0) {
+        for (uint32_t pausedMs = 0;; pausedMs += kStartRetryMs) {
+            const int e = start();
+            if (e == 0) {
+                os::SleepMs(kStartRetryMs);
+                break;
+            }
+            if (pausedMs >= kStartRetryLimitMs) {
+                GL_LOG('E', e, 10, L"CreateProcess() 실패: %dms 대기", static_cast<int>(waitMs));
+                restoreDirectory();
+                return GL_PROCESS_INFO{};
+            }
+            os::SleepMs(kStartRetryMs);
+        }
+    }
+    info.dwThreadId = info.dwProcessId;
+
+    if (wait) os::WaitProcess(info.hProcess, waitMs);
+    if (!keepHandles) {
+        os::CloseProcess(info.hProcess);
+        os::CloseProcess(info.hThread);
+    }
+    restoreDirectory();
+    return info;
+}
+
+bool GL_PROCESS_GetPathFromPID(uint32_t pid, std::wstring& path) {
+    os::ProcessHandle process = 0;
+    if (os::OpenProcess(pid, process) != 0) return false;
+    if (const int e = os::GetProcessExePath(pid, path)) {
+        GL_LOG('E', e, 10, L"GetModuleFileNameEx() 실패");
+        path.clear();
+    }
+    os::CloseProcess(process);
+    return true;
+}

@@ -1,0 +1,72 @@
+#include "launcher/ClientInfo.h"
+
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include <random>
+
+#include "common/GL_File.h"
+#include "common/JsonTypes.h"
+#include "common/os/os.h"
+#include "launcher/LauncherContext.h"
+
+namespace {
+
+// The identifier stored in an earlier client-information file, or empty.
+std::wstring ReadStoredPcGuid(const std::wstring& path) {
+    if (!GL_FILE_Exists(path)) return std::wstring();
+    std::wstring text;
+    GL_FILE_Read(path, text);
+    JsonDocument document;
+    document.Parse(text.c_str());
+    if (document.HasParseError() || !document.IsObject()) return std::wstring();
+    const auto member = document.FindMember(L"PC_GUID");
+    if (member == document.MemberEnd() || !member->value.IsString()) return std::wstring();
+    return std::wstring(member->value.GetString(), member->value.GetStringLength());
+}
+
+}  // namespace
+
+std::wstring FormatClientInfo(const std::wstring& pcGuid, const std::wstring& launcherPath) {
+    rapidjson::GenericStringBuffer<JsonEncoding> buffer;
+    rapidjson::PrettyWriter<decltype(buffer), JsonEncoding, JsonEncoding> writer(buffer);
+    writer.SetIndent(' ', 4);
+    writer.StartObject();
+    writer.Key(L"PC_GUID");
+    writer.String(pcGuid.c_str(), static_cast<rapidjson::SizeType>(pcGuid.size()));
+    writer.Key(L"PATH_LAUNCHER");
+    writer.String(launcherPath.c_str(), static_cast<rapidjson::SizeType>(launcherPath.size()));
+    writer.EndObject();
+    return std::wstring(buffer.GetString(), buffer.GetSize() / sizeof(wchar_t));
+}
+
+void WriteClientInfo(const std::wstring& launcherPath) {
+    LauncherContext& ctx = Context();
+    ctx.clientInfoFile = ctx.rootFolder + kClientInfoFileName;
+    ctx.clientLauncherPath = launcherPath;
+    if (ctx.clientLauncherPath.empty()) {
+        ctx.clientLauncherPath = ctx.rootFolder + L"_update" + os::kSepStr + L"ZebLauncher" +
+                                 os::kSepStr + L"download" + os::kSepStr + L"latest" +
+                                 os::kSepStr + kLauncherFileName;
+    }
+    ctx.pcGuid = ReadStoredPcGuid(ctx.clientInfoFile);
+    if (ctx.pcGuid.empty()) ctx.pcGuid = GeneratePcGuid();
+    // A failed write is logged by the file unit; the run goes on without telling the user.
+    GL_FILE_WriteText(ctx.clientInfoFile, FormatClientInfo(ctx.pcGuid, ctx.clientLauncherPath),
+                      ENC_UTF8_BOM, false);
+}
+
+std::wstring GeneratePcGuid() {
+    static std::mt19937 generator{std::random_device{}()};
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    std::uniform_int_distribution<int> digit(0, 15);
+    std::uniform_int_distribution<int> variant(8, 11);
+    std::wstring guid;
+    for (int i = 0; i < 32; ++i) {
+        if (i == 8 || i == 12 || i == 16 || i == 20) guid.push_back(L'-');
+        if (i == 12) guid.push_back(L'4');
+        else if (i == 16) guid.push_back(kHex[variant(generator)]);
+        else guid.push_back(kHex[digit(generator)]);
+    }
+    return guid;
+}

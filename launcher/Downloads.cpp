@@ -1,0 +1,147 @@
+#include "launcher/Downloads.h"
+
+#include <climits>
+#include <vector>
+
+#include "common/GL_Debug.h"
+#include "common/GL_File.h"
+#include "common/GL_String.h"
+#include "common/os/os.h"
+#include "launcher/LauncherContext.h"
+#include "server/GL_Internet.h"
+
+namespace {
+
+constexpr const wchar_t* kSevenZipObject = L"Tools/7z/7za.exe";
+constexpr const wchar_t* kFtpUser = L"anonymous";
+constexpr const wchar_t* kFtpPassword = L"";
+
+bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+bool HasDrive(const std::wstring& path) {
+    return path.size() >= 2 && path[1] == L':' &&
+           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+}
+
+// The FTP transport arrives with its own unit; until then an FTP address cannot be served.
+bool FetchByFtp(const std::wstring& /*server*/, int /*port*/, const std::wstring& /*user*/,
+                const std::wstring& /*password*/, const DownloadSet& /*files*/) {
+    return false;
+}
+
+constexpr int kStatusUnsafeName = 15;
+
+bool RefuseName(const std::wstring& member, const std::wstring& value) {
+    GL_LOG_FN(L"DownloadFiles", 'E', 0, kStatusUnsafeName,
+              L"다운로드 경로로 쓸 수 없는 이름(%s): %s", member, value);
+    return false;
+}
+
+// Every name of the server data that becomes part of a local path; the first unsafe one
+// is logged.
+bool CheckNames(const UpdateInfo& info) {
+    if (!IsSafeFileName(info.SHORT_NM)) return RefuseName(L"SHORT_NM", info.SHORT_NM);
+    if (!IsSafeFileName(info.UP_VERSION)) return RefuseName(L"UP_VERSION", info.UP_VERSION);
+    for (const auto& [key, file] : info.FILES) {
+        if (!IsSafeFileName(file.FILE_NM)) return RefuseName(L"FILE_NM", file.FILE_NM);
+        if (!IsSafeRelativeFolder(file.SUB_DIR_CLI))
+            return RefuseName(L"SUB_DIR_CLI", file.SUB_DIR_CLI);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsSafeFileName(const std::wstring& name) {
+    if (name.empty() || name == L"." || name == L"..") return false;
+    if (HasDrive(name)) return false;
+    for (wchar_t c : name)
+        if (IsSeparator(c) || c == L'\0') return false;
+    return true;
+}
+
+bool IsSafeRelativeFolder(const std::wstring& folder) {
+    if (folder.empty()) return true;
+    if (IsSeparator(folder[0]) || HasDrive(folder)) return false;
+    std::wstring component;
+    for (size_t i = 0; i <= folder.size(); ++i) {
+        if (i == folder.size() || IsSeparator(folder[i])) {
+            if (component == L"..") return false;
+            component.clear();
+        } else if (folder[i] == L'\0') {
+            return false;
+        } else {
+            component += folder[i];
+        }
+    }
+    return true;
+}
+
+bool SplitFtpAddress(const std::wstring& address, std::wstring& server, int& port) {
+    std::vector<std::wstring> pieces;
+    GL_STRING_Split(address, L":", pieces);
+    if (pieces.size() != 3) return false;
+    server = pieces[0] + L":" + pieces[1];
+    long value = 0;
+    for (wchar_t c : pieces[2]) {
+        if (c < L'0' || c > L'9') break;
+        value = value * 10 + (c - L'0');
+        if (value > INT_MAX) {
+            value = INT_MAX;
+            break;
+        }
+    }
+    port = static_cast<int>(value);
+    return true;
+}
+
+int DownloadFiles(UpdateInfo& info) {
+    LauncherContext& ctx = Context();
+    ctx.programUpdateFolder = ctx.updateFolder + ctx.request.programId + os::kSepStr;
+    ctx.backupFolder = ctx.programUpdateFolder + L"temp" + os::kSepStr;
+
+    // Nothing may be written outside the update folders on the server's word.
+    if (!CheckNames(info)) return kStatusUnsafeName;
+
+    const std::wstring downloadFolder =
+        ctx.updateFolder + info.SHORT_NM + os::kSepStr + L"download" + os::kSepStr;
+    const std::wstring versionFolder =
+        downloadFolder + GL_STRING_ReplaceAll(info.UP_VERSION, L".", L"_") + os::kSepStr;
+
+    DownloadSet files;
+    for (auto& [key, file] : info.FILES) {
+        file.SVR_FILE_PATH = info.ROOT_DIR_SVR + file.SUB_DIR_SVR + file.FILE_NM;
+        file.CLI_DOWNLOAD_PATH = versionFolder + file.FILE_NM;
+        files[file.CLI_DOWNLOAD_PATH] = file.SVR_FILE_PATH;
+    }
+
+    if (info.SVR_URL.starts_with(L"https://")) {
+        if (!GL_INTERNET_HTTPDownloadToFileByCurl(info.SVR_URL, files, true))
+            return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
+        return 0;
+    }
+
+    std::wstring server;
+    int port = 0;
+    if (!SplitFtpAddress(info.SVR_URL, server, port))
+        return GL_LOG('E', 0, 5, L"잘못된 svr_url 형식: %s", info.SVR_URL);
+    if (!FetchByFtp(server, port, kFtpUser, kFtpPassword, files))
+        return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
+    return 0;
+}
+
+int Download7zFrom(const std::wstring& objectStorageUrl) {
+    const std::wstring& tool = Context().sevenZipProgram;
+    if (GL_FILE_Exists(tool)) {
+        uint32_t size = 0;
+        if (GL_FILE_GetSize(tool, size) != 0) size = 0;
+        if (size > 0) return 0;
+        GL_FILE_Delete(tool);
+    }
+    DownloadSet files{{tool, kSevenZipObject}};
+    if (!GL_INTERNET_HTTPDownloadToFileByCurl(objectStorageUrl, files, true))
+        return GL_LOG_FN(L"Download7z", 'E', 0, 10, L"7za.exe 파일 다운로드 실패");
+    return 0;
+}
+
+int Download7z() { return Download7zFrom(os::NarrowToWideLossy(ZEB_OBJECT_STORAGE_URL)); }

@@ -1,0 +1,26 @@
+#pragma once
+// Fetching a version's files and the 7-Zip tool into the launcher's update folders.
+#include <string>
+
+#include "launcher/UpdateInfo.h"
+
+// Downloads every file of info from its SVR_URL (HTTPS for an exact "https://" prefix,
+// FTP otherwise). Fills SVR_FILE_PATH and CLI_DOWNLOAD_PATH of every entry and sets the
+// program update folder and the backup folder of the context. 0 when every file arrived.
+int DownloadFiles(UpdateInfo& info);
+
+// Makes sure the 7-Zip tool is in the tools folder, fetching it from the object storage
+// when it is missing or empty. 0 when it is present afterwards, else 10.
+int Download7z();
+// The same with the object-storage base URL given (Download7z passes the deployment's).
+int Download7zFrom(const std::wstring& objectStorageUrl);
+
+// Splits an FTP address "scheme://host:port" at its colons; false unless there are exactly
+// three pieces. server becomes "scheme://host", port the leading digits of the last piece.
+bool SplitFtpAddress(const std::wstring& address, std::wstring& server, int& port);
+
+// Server data that becomes part of a local path must stay inside its folder.
+// A single name: not empty, not "." or "..", no separator ('/' or '\\'), no drive, no NUL.
+bool IsSafeFileName(const std::wstring& name);
+// A relative folder such as "bin\\x86\\" (may be empty): not absolute, no ".." component.
+bool IsSafeRelativeFolder(const std::wstring& folder);

@@ -1,0 +1,107 @@
+// The minimum-specification test of a program update.
+#include "launcher/MinSpec.h"
+
+#include <climits>
+
+#include "common/GL_Debug.h"
+#include "common/JsonTypes.h"
+#include "launcher/TimedMessage.h"
+
+namespace {
+
+// One member of the MIN_SPEC object. Members are strings; one of another type makes the
+// whole text unusable.
+struct Member {
+    bool present = false;
+    bool usable = true;
+    std::wstring text;
+};
+
+Member ReadMember(const JsonDocument& document, const wchar_t* pointer) {
+    Member member;
+    const JsonValue* value = JsonPointer(pointer).Get(document);
+    if (value == nullptr) return member;
+    member.present = true;
+    member.usable = value->IsString();
+    if (member.usable) member.text.assign(value->GetString(), value->GetStringLength());
+    return member;
+}
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+}
+
+// Leading blanks and a sign allowed, digits up to the first other character, at least one
+// digit; only indices of the version table are usable.
+bool ParseVersionIndex(const std::wstring& text, int& index) {
+    size_t at = 0;
+    while (at < text.size() && IsBlank(text[at])) ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) negative = text[at++] == L'-';
+    long long value = 0;
+    size_t digits = 0;
+    for (; at < text.size() && text[at] >= L'0' && text[at] <= L'9'; ++at, ++digits) {
+        value = value * 10 + (text[at] - L'0');
+        if (value > INT_MAX) return false;
+    }
+    if (digits == 0) return false;
+    if (negative) value = -value;
+    if (value < 0 || value >= kWindowsVersionCount) return false;
+    index = static_cast<int>(value);
+    return true;
+}
+
+bool Refuse(int status, const std::wstring& message) {
+    GL_LOG_FN(L"CheckMinSpec", 'E', 0, status, L"%s", message);
+    ShowTimedMessage(message, std::wstring());
+    return false;
+}
+
+}  // namespace
+
+bool CheckMinSpec(const std::wstring& minSpec) {
+    JsonDocument document;
+    document.Parse(minSpec.c_str());
+    Member winVer, dotNetEnabled, dotNetVer, dotNetUrl, vcEnabled, vcVer, vcUrl;
+    // The parser stops at a NUL character; what follows it is no JSON either.
+    bool usable = !document.HasParseError() && minSpec.find(L'\0') == std::wstring::npos;
+    if (usable) {
+        winVer = ReadMember(document, L"/WIN_VER");
+        dotNetEnabled = ReadMember(document, L"/DOTNET_FX/ENABLED");
+        dotNetVer = ReadMember(document, L"/DOTNET_FX/VER");
+        dotNetUrl = ReadMember(document, L"/DOTNET_FX/URL");
+        vcEnabled = ReadMember(document, L"/VC_REDIST/ENABLED");
+        vcVer = ReadMember(document, L"/VC_REDIST/VER");
+        vcUrl = ReadMember(document, L"/VC_REDIST/URL");
+        for (const Member* member :
+             {&winVer, &dotNetEnabled, &dotNetVer, &dotNetUrl, &vcEnabled, &vcVer, &vcUrl})
+            usable = usable && member->usable;
+    }
+    int required = 0;
+    if (usable && winVer.present) usable = ParseVersionIndex(winVer.text, required);
+    if (!usable) {
+        GL_LOG('E', 0, 3, L"json 파싱 오류\r\n%s", minSpec);
+        ShowTimedMessage(L"업데이트를 위한 최소 사양정보(MIN_SPEC) 파싱 실패", std::wstring());
+        return false;
+    }
+
+    if (winVer.present) {
+        const int current = GetWindowsVersion();
+        if (current == -1) return Refuse(4, L"윈도우 운영체제 버전확인 실패");
+        if (current < required)
+            return Refuse(5, GL_DEBUG_FormatMessage(L"윈도우 운영체제 버전이 낮음(최소 %s이상)",
+                                                    WindowsVersionName(required)));
+    }
+
+    if (!dotNetEnabled.present || dotNetEnabled.text == L"true") {
+        if (dotNetVer.text.empty() || dotNetUrl.text.empty()) return true;
+        if (InstallDotNetFramework(dotNetVer.text, dotNetUrl.text) != 0)
+            return Refuse(6, GL_DEBUG_FormatMessage(L"닷넷 버전확인/설치 실패(%s)", dotNetVer.text));
+    }
+
+    if (!vcEnabled.present || vcEnabled.text != L"true") return true;
+    if (vcVer.text.empty() || vcUrl.text.empty()) return true;
+    if (InstallVcRedist(vcVer.text, vcUrl.text) != 0)
+        return Refuse(7, GL_DEBUG_FormatMessage(L"VC_REDIST 버전확인/설치 실패(%s)", vcVer.text));
+    return true;
+}

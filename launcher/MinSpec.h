@@ -1,0 +1,45 @@
+#pragma once
+// The minimum specification of a program version: Windows version, .NET Framework 4.x
+// release and the Visual C++ redistributable; missing prerequisites are fetched and
+// installed silently.
+#include <functional>
+#include <string>
+
+// True when the machine meets the MIN_SPEC text (prerequisites installed where needed).
+// Every failure is logged and shown to the user.
+bool CheckMinSpec(const std::wstring& minSpec);
+
+// 0 when the installed .NET release reaches version, before or after installing it from
+// url; otherwise 5 (unusable version text), 10, 20, 30 or 50.
+int InstallDotNetFramework(const std::wstring& version, const std::wstring& url);
+// 0 when the redistributable's installer was fetched from url, started and ended; otherwise
+// 5 (unusable version text), 10, 20 or 30.
+int InstallVcRedist(const std::wstring& version, const std::wstring& url);
+
+// ---- Windows version ----------------------------------------------------------------------
+// Index of the version table (0 "WIN_XP" .. 11 "WIN_10"), -1 for "WIN_UNKNOWN". name, when
+// given, receives the index's name.
+int GetWindowsVersion(std::wstring* name = nullptr);
+// Name of a table index; "WIN_UNKNOWN" outside 0..11.
+std::wstring WindowsVersionName(int index);
+inline constexpr int kWindowsVersionCount = 12;
+
+// Answers whether the running system's major version, minor version and service-pack
+// major number are each at least the given ones.
+using WindowsVersionProbe = std::function<bool(int major, int minor, int servicePack)>;
+// Replaces the probe GetWindowsVersion asks; an empty function restores the platform's own
+// (which knows no Windows version here, so GetWindowsVersion reports -1).
+void SetWindowsVersionProbe(WindowsVersionProbe probe);
+
+// ---- .NET Framework -----------------------------------------------------------------------
+// The installed version text by the release table ("4.8" … "4.5", "0" for another non-zero
+// release), empty when the release is 0 or cannot be read.
+std::wstring GetDotNetVersion();
+// The version text of a release number, by the same table.
+std::wstring DotNetVersionOfRelease(int release);
+inline constexpr const wchar_t* kDotNetSetupKey =
+    L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full";
+
+// 1 when first is the higher dotted version, -1 when lower, 0 when equal; missing
+// components count as 0 (4.7 equals 4.7.0, 4.10 is above 4.9).
+int CompareVersion(const std::wstring& first, const std::wstring& second);

@@ -1,0 +1,140 @@
+// The .NET Framework and Visual C++ redistributable installers: fetched over HTTPS into the
+// prerequisites folder and run silently, without a time limit.
+#include <cstdint>
+
+#include "common/GL_Debug.h"
+#include "common/GL_Process.h"
+#include "common/GL_Registry.h"
+#include "common/os/os.h"
+#include "launcher/LauncherContext.h"
+#include "launcher/MinSpec.h"
+#include "server/GL_Internet.h"
+#include "server/InetConn.h"
+
+namespace {
+
+struct ReleaseRow {
+    int32_t minimum;
+    const wchar_t* version;
+};
+
+// Microsoft's lowest release number of each version.
+constexpr ReleaseRow kReleases[] = {
+    {528040, L"4.8"},   {461808, L"4.7.2"}, {461308, L"4.7.1"}, {460798, L"4.7"},
+    {394802, L"4.6.2"}, {394254, L"4.6.1"}, {393295, L"4.6"},   {379893, L"4.5.2"},
+    {378675, L"4.5.1"}, {378389, L"4.5"},
+};
+
+constexpr const wchar_t* kInstallerArguments = L"/norestart /quiet";
+
+// What differs between the two installers: where the file goes and what the log says.
+struct Installer {
+    const wchar_t* function;
+    const wchar_t* folder;
+    const wchar_t* filePrefix;
+    const wchar_t* badVersion;
+    const wchar_t* badUrl;
+    const wchar_t* downloadFailed;
+    const wchar_t* installing;
+    const wchar_t* startFailed;
+    const wchar_t* installed;
+};
+
+constexpr Installer kDotNet = {
+    L"InstallDotNetFramework",
+    L"dotnet_fx",
+    L"dotnet_fx_",
+    L"닷넷 프레임워크 버전 형식 오류(%s)",
+    L"닷넷 프레임워크 다운로드 URL파싱 실패(%s)",
+    L"닷넷 프레임워크 다운로드 실패(%s)",
+    L"닷넷 프레임워크 설치중...(최대 몇 분이상 걸림)\r\n%s)",
+    L"닷넷 프레임워크 설치파일 실행실패\r\n%s)",
+    L"닷넷 프레임워크 설치완료)",
+};
+
+constexpr Installer kVcRedist = {
+    L"InstallVcRedist",
+    L"vc_redist",
+    L"vc_redist.x86.",
+    L"VC_REDIST 버전 형식 오류(%s)",
+    L"VC_REDIST 다운로드 URL파싱 실패(%s)",
+    L"VC_REDIST 다운로드 실패(%s)",
+    L"VC_REDIST 설치중...(최대 몇 분이상 걸림)\r\n%s)",
+    L"VC_REDIST 설치파일 실행실패\r\n%s)",
+    L"VC_REDIST 설치완료)",
+};
+
+// The version names the installer file: it must stay one file name inside its folder.
+bool UsableInFileName(const std::wstring& version) {
+    return version.find_first_of(L"/\\") == std::wstring::npos && version != L"." &&
+           version != L"..";
+}
+
+// Fetches the installer into the prerequisites folder and runs it until it ends.
+// 0, or the status of the step that failed (logged).
+int FetchAndRun(const Installer& kind, const std::wstring& version, const std::wstring& url,
+                std::wstring& localInstaller) {
+    if (!UsableInFileName(version))
+        return GL_LOG_FN(kind.function, 'E', 0, 5, kind.badVersion, version);
+    localInstaller = Context().prerequisitesFolder + kind.folder + os::kSepStr +
+                     kind.filePrefix + version + L".exe";
+
+    UrlParts parts;
+    if (!CInetConn::crackURL(url, parts))
+        return GL_LOG_FN(kind.function, 'E', 0, 10, kind.badUrl, url);
+    // The server named the port for a reason: keep it unless it is the scheme's own.
+    std::wstring baseUrl = parts.scheme + L"://" + parts.hostName;
+    if (parts.port != DefaultPortForScheme(parts.schemeNumber))
+        baseUrl += L":" + std::to_wstring(parts.port);
+    baseUrl += L"/";
+    const DownloadSet files = {{localInstaller, parts.urlPath + parts.extraInfo}};
+    if (!GL_INTERNET_HTTPDownloadToFileByCurl(baseUrl, files, true))
+        return GL_LOG_FN(kind.function, 'E', 0, 20, kind.downloadFailed, version);
+
+    GL_LOG_FN(kind.function, 'E', 0, 0, kind.installing, localInstaller);
+    const GL_PROCESS_INFO process =
+        GL_PROCESS_Run(false, 0, localInstaller, kInstallerArguments, true, GL_INFINITE);
+    if (process.dwProcessId == 0)
+        return GL_LOG_FN(kind.function, 'E', 0, 30, kind.startFailed, localInstaller);
+    return 0;
+}
+
+}  // namespace
+
+std::wstring DotNetVersionOfRelease(int release) {
+    if (release == 0) return std::wstring();
+    for (const ReleaseRow& row : kReleases)
+        if (release >= row.minimum) return row.version;
+    return L"0";
+}
+
+std::wstring GetDotNetVersion() {
+    int32_t release = 0;
+    GLCRegistry registry(GLRegistryRoot::LocalMachine);
+    if (!registry.ReadInt(kDotNetSetupKey, L"Release", release)) return std::wstring();
+    return DotNetVersionOfRelease(release);
+}
+
+int InstallDotNetFramework(const std::wstring& version, const std::wstring& url) {
+    std::wstring installed = GetDotNetVersion();
+    if (CompareVersion(installed.empty() ? L"0" : installed, version) >= 0) return 0;
+
+    std::wstring localInstaller;
+    if (const int status = FetchAndRun(kDotNet, version, url, localInstaller); status != 0)
+        return status;
+
+    // The installer's exit code says nothing reliable; the release it leaves behind does.
+    installed = GetDotNetVersion();
+    if (CompareVersion(installed, version) == -1)
+        return GL_LOG('E', 0, 50, L"닷넷 프레임워크 설치 실패\r\n%s)", localInstaller);
+    GL_LOG('E', 0, 0, kDotNet.installed);
+    return 0;
+}
+
+int InstallVcRedist(const std::wstring& version, const std::wstring& url) {
+    std::wstring localInstaller;
+    if (const int status = FetchAndRun(kVcRedist, version, url, localInstaller); status != 0)
+        return status;
+    GL_LOG('E', 0, 0, kVcRedist.installed);
+    return 0;
+}

@@ -1,0 +1,141 @@
+#include "launcher/SelfUpdate.h"
+
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include <vector>
+
+#include "common/GL_Debug.h"
+#include "common/GL_File.h"
+#include "common/GL_Process.h"
+#include "common/os/os.h"
+#include "launcher/Downloads.h"
+#include "launcher/LauncherContext.h"
+#include "launcher/TimedMessage.h"
+#include "launcher/UpdateInfo.h"
+#include "server/JsonText.h"
+
+namespace {
+
+constexpr const wchar_t* kArgsMember = L"_PRG_ARGS_TMP";
+constexpr uint32_t kOldLauncherPollMs = 100;
+constexpr uint32_t kOldLauncherWaitMs = 5000;
+
+std::wstring PrettyJson(const JsonDocument& document) { return ToPrettyJsonText(document); }
+
+// The server document with the first run's command line as its last member. A member of
+// that name from the server is dropped, so the second run reads back this run's own.
+void AddCommandLine(JsonDocument& document, const std::wstring& commandLine) {
+    document.RemoveMember(kArgsMember);
+    auto& allocator = document.GetAllocator();
+    document.AddMember(JsonValue(kArgsMember, allocator), JsonValue(commandLine.c_str(),
+                       static_cast<rapidjson::SizeType>(commandLine.size()), allocator),
+                       allocator);
+}
+
+// A failure of the second run: logged, shown, and returned as its own result.
+int FailPost(int status, int result, const std::wstring& text, unsigned long winError = 0) {
+    GL_LOG_FN(L"UpdateLauncherProcPost", 'E', winError, status, L"%s", text);
+    ShowTimedMessage(text, L"");
+    return result;
+}
+
+// True once no process of the launcher's file name runs any more. The first look is at
+// once; every look is followed by one pause.
+bool WaitForOldLauncher() {
+    uint32_t waited = 0;
+    std::vector<uint32_t> ids;
+    while (true) {
+        GL_PROCESS_GetID(kLauncherFileName, ids);
+        os::SleepMs(kOldLauncherPollMs);
+        waited += kOldLauncherPollMs;
+        if (ids.empty()) return true;
+        if (waited >= kOldLauncherWaitMs) return false;
+    }
+}
+
+}  // namespace
+
+int UpdateLauncherProcPre() {
+    LauncherContext& ctx = Context();
+    UpdateInfo info;
+    if (ParseUpdateInfo(ctx.serverDocument, true, info) != 0)
+        return GL_LOG('E', 0, 20, L"런처 업데이트 정보 ParseUpdateInfo() 실패");
+    if (!info.NeedToUpdate) return 0;
+
+    if (DownloadFiles(info) != 0) return GL_LOG('E', 0, 30, L"런처 파일 다운로드 실패");
+
+    if (!GL_FILE_Delete(ctx.tempLauncherPath))
+        return GL_LOG('E', 0, 40, L"임시 런처 파일 삭제 실패: %s", ctx.tempLauncherPath);
+
+    const std::wstring downloaded =
+        info.FILES.empty() ? std::wstring() : info.FILES.begin()->second.CLI_DOWNLOAD_PATH;
+    if (const int error = os::CopyFile(downloaded, ctx.tempLauncherPath, true))
+        return GL_LOG('E', error, 50, L"임시 런처 파일 복사 실패: %s", ctx.tempLauncherPath);
+
+    AddCommandLine(ctx.serverDocument, ctx.rawCommandLine);
+    if (!GL_FILE_WriteText(ctx.pendingSettingsFile, PrettyJson(ctx.serverDocument), ENC_UTF8_BOM,
+                           false))
+        return GL_LOG('E', 0, 60, L"서버 설정내역 임시 파일로 저장 실패\r\n{%s}",
+                      ctx.pendingSettingsFile);
+
+    const std::wstring commandLine =
+        GL_DEBUG_FormatMessage(L"--%s=\"%s\" --%s=\"%s\"", std::wstring(L"PRG_ID"),
+                               ctx.request.programId, std::wstring(L"LAUNCHER_UPDATED"),
+                               ctx.request.programId);
+    const GL_PROCESS_INFO started =
+        GL_PROCESS_Run(false, 0, ctx.tempLauncherPath, commandLine, false, 0);
+    if (started.dwProcessId == 0)
+        return GL_LOG('E', 0, 70, L"임시 런처 실행 실패\r\n파일경로: %s", ctx.tempLauncherPath);
+
+    GL_LOG('D', 0, 0, L"런처 업데이트 되어 임시파일로 저장 후 실행: %s %s", ctx.tempLauncherPath,
+           commandLine);
+    return 1;
+}
+
+int UpdateLauncherProcPost() {
+    LauncherContext& ctx = Context();
+    const std::wstring& pending = ctx.pendingSettingsFile;
+    GL_LOG('E', 0, 0, L"런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 읽기: %s", pending);
+
+    std::wstring text;
+    if (!GL_FILE_Read(pending, text))
+        return FailPost(80, 10,
+                        L"런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 읽기 실패: " +
+                            pending);
+    ctx.serverDataText = text;
+    if (!ParseJsonText(text, ctx.serverDocument))
+        return FailPost(80, 12, L"런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 파싱 실패");
+    GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 업데이트 정보 임시파일 파싱: %s", pending);
+
+    const auto member = ctx.serverDocument.IsObject() ? ctx.serverDocument.FindMember(kArgsMember)
+                                                      : ctx.serverDocument.MemberEnd();
+    if (!ctx.serverDocument.IsObject() || member == ctx.serverDocument.MemberEnd() ||
+        !member->value.IsString())
+        return FailPost(81, 14,
+                        std::wstring(L"런처 업데이트 후처리 중 인자읽기 실패1: ") + kArgsMember);
+    ctx.rawCommandLine.assign(member->value.GetString(), member->value.GetStringLength());
+    if (ctx.rawCommandLine.empty())
+        return FailPost(82, 16,
+                        std::wstring(L"런처 업데이트 후처리 중 인자읽기 실패2: ") + kArgsMember);
+
+    if (ctx.modulePath != ctx.tempLauncherPath)
+        return FailPost(83, 20,
+                        L"런처 업데이트 후처리 실패(비정상 파일명): " + ctx.tempLauncherPath);
+
+    if (!WaitForOldLauncher())
+        return FailPost(84, 25, L"런처 업데이트 후처리 중 구버전 런처 종료대기 실패");
+
+    if (!GL_FILE_Delete(ctx.launcherPath))
+        return FailPost(85, 30, L"런처 업데이트 후처리 중 구버전 런처 삭제 실패");
+    GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 구버전 런처 삭제");
+
+    if (!GL_FILE_RenameFileOrDir(ctx.tempLauncherPath, ctx.launcherPath)) {
+        GL_LOG('E', 0, 40, L"런처 업데이트 후처리 중 새버전(임시)파일명을 원래 파일명으로 변경 실패");
+        if (const int error = os::CopyFile(ctx.tempLauncherPath, ctx.launcherPath, false))
+            return FailPost(87, 50, L"런처 업데이트 후처리 중 새버전(임시)파일을 원래 파일로 복사 실패",
+                            error);
+    }
+    GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 신버전 런처 파일명 변경");
+    return 0;
+}

@@ -1,0 +1,237 @@
+#include "server/GL_Internet.h"
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <new>
+#include <utility>
+
+#include "common/GL_Debug.h"
+#include "common/GL_Directory.h"
+#include "common/GL_File.h"
+#include "common/GL_String.h"
+#include "common/os/os.h"
+#include "server/CurlTransferPolicy.h"
+
+namespace {
+
+constexpr const char* kRequestFn = "GL_INTERNET_HTTPSendRequestByCurl";
+constexpr const char* kDownloadFn = "GL_INTERNET_HTTPDownloadToFileByCurl";
+
+#define GL_LOG_DOWNLOAD(winError, status, ...)                                              \
+    GL_DEBUG_LogA(std::string(), 'E', std::string(__FILE__), std::string(kDownloadFn), \
+                  __LINE__, (winError), (status), __VA_ARGS__)
+
+// Scoped libcurl resources, so that every path releases them in the right order.
+class CurlGlobal {
+public:
+    CurlGlobal() : ok_(curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK) {}
+    ~CurlGlobal() {
+        if (ok_) curl_global_cleanup();
+    }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+
+private:
+    bool ok_;
+};
+
+class EasyHandle {
+public:
+    EasyHandle() : handle_(curl_easy_init()) {}
+    ~EasyHandle() { Release(); }
+    EasyHandle(const EasyHandle&) = delete;
+    EasyHandle& operator=(const EasyHandle&) = delete;
+    CURL* get() const { return handle_; }
+    void Release() {
+        if (handle_ != nullptr) curl_easy_cleanup(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    CURL* handle_;
+};
+
+class HeaderList {
+public:
+    HeaderList() = default;
+    ~HeaderList() { curl_slist_free_all(list_); }
+    HeaderList(const HeaderList&) = delete;
+    HeaderList& operator=(const HeaderList&) = delete;
+    bool Append(const char* line) {
+        curl_slist* grown = curl_slist_append(list_, line);
+        if (grown == nullptr) return false;
+        list_ = grown;
+        return true;
+    }
+    curl_slist* get() const { return list_; }
+
+private:
+    curl_slist* list_ = nullptr;
+};
+
+size_t AppendToReply(char* data, size_t size, size_t count, void* user) {
+    const size_t bytes = size * count;
+    auto* reply = static_cast<std::string*>(user);
+    if (reply != nullptr && count != 0) {
+        try {
+            reply->append(data, bytes);
+        } catch (const std::bad_alloc&) {
+            return 0;  // ends the transfer instead of unwinding through libcurl
+        }
+    }
+    return bytes;
+}
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
+    const size_t bytes = size * count;
+    return static_cast<os::FileWriter*>(user)->Write(data, bytes) == 0 ? bytes : 0;
+}
+
+// Size of a local file, 0 when it cannot be read or is a folder; 64 bits, so that no size
+// wraps to 0.
+uint64_t LocalFileSize(const std::wstring& path) {
+    uint64_t size = 0;
+    if (os::IsDirectory(path) || os::GetFileSize(path, size) != 0) return 0;
+    return size;
+}
+
+// One entry of a download set; false stops the set.
+bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
+                 const std::string& serverPathGiven, bool overwrite) {
+    std::string serverPath = serverPathGiven;
+    if (!serverPath.empty() && serverPath.front() == '/') serverPath.erase(0, 1);
+    serverPath = GL_STRING_ReplaceAllA(serverPath, baseUrl + "/", "");
+    const std::string url = baseUrl + "/" + serverPath;
+    // Checked before the local file is touched, so a bad entry costs nothing installed.
+    if (serverPath.empty() || localPath.empty()) {
+        GL_LOG_DOWNLOAD(0, 20, "다운로드 경로가 비어 있음\r\nfrom: %s\r\nto: %s", url, localPath);
+        return false;
+    }
+
+    const std::wstring wideLocal = GL_STRING_ConvMBSToWCS(localPath);
+    if (GL_FILE_Exists(wideLocal)) {
+        if (LocalFileSize(wideLocal) > 0 && !overwrite) return true;
+        GL_FILE_Delete(localPath);
+    }
+
+    EasyHandle easy;
+    if (easy.get() == nullptr) {
+        GL_LOG_DOWNLOAD(0, 5, "curl 초기화 실패\r\n%s", url);
+        return false;
+    }
+    if (!GL_DIRECTORY_MakeDirs(wideLocal)) {
+        GL_LOG_DOWNLOAD(os::LastError(), 10, "Can not create directory.\r\n%s", localPath);
+        return false;
+    }
+    os::FileWriter file;
+    if (const int error = file.Create(wideLocal); error != 0) {
+        GL_LOG_DOWNLOAD(error, 10, "Can open file.\r\n%s", localPath);
+        GL_FILE_Delete(localPath);
+        return false;
+    }
+
+    CURL* curl = easy.get();
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &file);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
+    ApplyCurlTransferPolicy(curl, kDownloadFn);
+
+    CURLcode code = curl_easy_perform(curl);
+    easy.Release();
+    // A write that fails only when the file is closed loses data like one that fails early.
+    if (file.Close() != 0 && code == CURLE_OK) code = CURLE_WRITE_ERROR;
+    if (code != CURLE_OK) {
+        GL_FILE_Delete(localPath);
+        GL_LOG_DOWNLOAD(0, 30,
+                        "curl_easy_perform failed(%d) : %s\r\nDownloadFile() 실패\r\n"
+                        "from: %s\r\nto: %s",
+                        static_cast<int>(code), curl_easy_strerror(code), url, localPath);
+        return false;
+    }
+
+    if (LocalFileSize(wideLocal) == 0) {
+        GL_FILE_Delete(localPath);
+        GL_LOG_DOWNLOAD(0, 40, "파일을 다운로드했으나 크기가 0\r\nfrom: %s\r\nto: %s", url,
+                        localPath);
+        return false;
+    }
+    os::MarkRunnableIfProgram(wideLocal);
+    return true;
+}
+
+}  // namespace
+
+bool GL_INTERNET_HTTPSendRequestByCurl(std::string url, std::string body, std::string& reply) {
+    CurlGlobal global;
+    EasyHandle easy;
+    HeaderList headers;
+    if (easy.get() == nullptr || !headers.Append("Accept: application/json")) {
+        GL_LOG('E', 0, 10, L"curl 초기화 실패\r\n%s", GL_STRING_ConvMBSToWCS(url));
+        return false;
+    }
+
+    std::string received;
+    CURL* curl = easy.get();
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToReply);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    ApplyCurlTransferPolicy(curl, kRequestFn);
+
+    const CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        GL_LOGA('E', 0, 20, "curl_easy_perform failed(%d) : %s", static_cast<int>(code),
+                curl_easy_strerror(code));
+        return false;
+    }
+    reply = std::move(received);
+    return true;
+}
+
+bool GL_INTERNET_HTTPSendRequestByCurl(std::wstring url, std::wstring body, std::wstring& reply) {
+    std::string narrowUrl;
+    std::string narrowBody;
+    if (!os::WideToNarrow(url, narrowUrl)) narrowUrl.clear();
+    if (!os::WideToNarrow(body, narrowBody)) narrowBody.clear();
+
+    std::string received;
+    const bool ok = GL_INTERNET_HTTPSendRequestByCurl(std::move(narrowUrl), std::move(narrowBody),
+                                                      received);
+    if (!received.empty()) {
+        reply.clear();
+        std::wstring decoded;
+        if (os::NarrowToWide(received, decoded)) reply = std::move(decoded);
+    }
+    return ok;
+}
+
+bool GL_INTERNET_HTTPDownloadToFileByCurl(std::string baseUrl, DownloadSetA files,
+                                          bool overwrite) {
+    if (!baseUrl.empty() && baseUrl.back() == '/') baseUrl.pop_back();
+    if (files.empty()) return true;
+    CurlGlobal global;
+    for (const auto& [localPath, serverPath] : files)
+        if (!DownloadOne(baseUrl, localPath, serverPath, overwrite)) return false;
+    return true;
+}
+
+bool GL_INTERNET_HTTPDownloadToFileByCurl(std::wstring baseUrl, DownloadSet files,
+                                          bool overwrite) {
+    DownloadSetA narrow;
+    for (const auto& [localPath, serverPath] : files)
+        narrow[GL_STRING_ConvWCSToMBS(localPath)] = GL_STRING_ConvWCSToMBS(serverPath);
+    return GL_INTERNET_HTTPDownloadToFileByCurl(GL_STRING_ConvWCSToMBS(baseUrl), std::move(narrow),
+                                                overwrite);
+}

@@ -1,0 +1,396 @@
+// Process control against real programs: copies of the sample program and the test helper.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "common/GL_Process.h"
+#include "common/os/os.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/SampleApp.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestLog.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::wstring W(const fs::path& path) { return path.wstring(); }
+std::wstring W(const std::string& text) { return fs::path(text).wstring(); }
+
+// Kills whatever a test leaves running.
+class Survivors {
+public:
+    ~Survivors() {
+        for (const uint32_t pid : pids_) {
+            os::ProcessHandle process = 0;
+            if (os::OpenProcess(pid, process) != 0) continue;
+            os::TerminateProcess(process);
+            os::WaitProcess(process, 5000);
+            os::CloseProcess(process);
+        }
+    }
+    void Add(uint32_t pid) { pids_.push_back(pid); }
+
+private:
+    std::vector<uint32_t> pids_;
+};
+
+std::string StatusField(uint32_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field + ":", 0) == 0) return line.substr(field.size() + 1);
+    return "";
+}
+
+bool Exists(uint32_t pid) { return fs::exists("/proc/" + std::to_string(pid)); }
+
+class ProcessTest : public ::testing::Test {
+protected:
+    TestLog log;
+    TempDir dir;
+    Survivors survivors;
+    std::string shortName = UniqueShortName("proc");
+    std::string eventName = SampleAppEventName(shortName);
+
+    // A copy of the sample program started without wait and without kept handles.
+    SampleAppRecord Launch(const fs::path& exe, const std::map<std::string, std::string>& env = {},
+                           const std::wstring& arguments = L"") {
+        std::map<std::string, std::string> all{{"ZEB_SAMPLE_APP_SHORT_NM", shortName}};
+        all.insert(env.begin(), env.end());
+        ScopedEnv scoped(all);
+        if (!fs::exists(exe)) CopySampleApp(exe);
+        fs::remove(exe.parent_path() / "received_args.txt");
+        const GL_PROCESS_INFO info = GL_PROCESS_Run(false, 0, W(exe), arguments, false, 0);
+        EXPECT_NE(info.dwProcessId, 0u);
+        if (info.dwProcessId != 0) survivors.Add(info.dwProcessId);
+        const auto record = WaitForSampleAppRecord(exe);
+        EXPECT_TRUE(record.has_value()) << exe;
+        return record.value_or(SampleAppRecord{});
+    }
+};
+
+}  // namespace
+
+// ---- finding processes ---------------------------------------------------------------------
+
+TEST_F(ProcessTest, GetIdMatchesABareNameInAnyFolderAndAFullPathOnlyThere) {
+    const std::string name = "Zeb.Sample_" + shortName + ".exe";
+    const fs::path first = dir / "one" / name, second = dir / "two" / name;
+    const unsigned a = Launch(first).pid, b = Launch(second).pid;
+
+    std::vector<uint32_t> pids{12345};  // cleared first
+    std::wstring lower = W(name);
+    for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+    EXPECT_EQ(GL_PROCESS_GetID(lower, pids), 0);
+    std::sort(pids.begin(), pids.end());
+    std::vector<uint32_t> both{a, b};
+    std::sort(both.begin(), both.end());
+    EXPECT_EQ(pids, both);
+
+    std::wstring upperPath = W(first);
+    for (auto& c : upperPath) c = static_cast<wchar_t>(std::towupper(c));
+    EXPECT_EQ(GL_PROCESS_GetID(upperPath, pids), 0);
+    EXPECT_EQ(pids, std::vector<uint32_t>{a});
+
+    EXPECT_EQ(GL_PROCESS_GetID(W(dir / "three" / name), pids), 0);
+    EXPECT_TRUE(pids.empty());
+    EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(ProcessTest, GetPathFromPidGivesTheExecutableOrFalseForNoProcess) {
+    std::wstring path = L"unchanged";
+    EXPECT_TRUE(GL_PROCESS_GetPathFromPID(os::CurrentProcessId(), path));
+    EXPECT_EQ(path, os::ModulePath());
+    path = L"unchanged";
+    EXPECT_FALSE(GL_PROCESS_GetPathFromPID(0x3FFFFFF0u, path));
+    EXPECT_EQ(path, L"unchanged");
+    EXPECT_EQ(log.Text(), "");
+}
+
+// ---- ending processes ----------------------------------------------------------------------
+
+TEST_F(ProcessTest, TerminateByNameOfAnUnknownProgramIsTrueAndSilent) {
+    EXPECT_TRUE(GL_PROCESS_TerminateByName(L"no-such-program-" + W(shortName) + L".exe",
+                                           W(eventName)));
+    EXPECT_TRUE(GL_PROCESS_Terminate(0, W(eventName)));
+    EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(ProcessTest, ExitEventEndsAProgramThatWatchesIt) {
+    const fs::path exe = dir / "app" / "viewer.exe";
+    const unsigned pid = Launch(exe).pid;
+    const auto start = Clock::now();
+    EXPECT_TRUE(GL_PROCESS_Terminate(pid, W(eventName)));
+    EXPECT_LT(SecondsSince(start), 3.0);
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
+    // It closed by itself: its event is gone with it.
+    os::EventHandle event = 0;
+    EXPECT_EQ(os::OpenNamedEvent(W(eventName), event), os::err::kFileNotFound);
+    EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(ProcessTest, EventNameWithASlashStillReachesTheProgram) {
+    shortName = "with/slash-" + shortName;
+    eventName = SampleAppEventName(shortName);
+    const unsigned pid = Launch(dir / "viewer.exe").pid;
+    EXPECT_TRUE(GL_PROCESS_Terminate(pid, W(eventName)));
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
+}
+
+TEST_F(ProcessTest, EventTheProgramNeverCreatedFailsWith39AndForceStillEndsIt) {
+    const unsigned pid = Launch(dir / "viewer.exe").pid;
+    const std::string missing = SampleAppEventName("never-" + shortName);
+    EXPECT_FALSE(GL_PROCESS_Terminate(pid, W(missing)));
+    EXPECT_TRUE(ProcessAlive(static_cast<int>(pid)));
+    const auto lines = log.Matching("[ENU:39]OpenEvent() 함수 실패(이벤트명: " + missing + ")");
+    ASSERT_EQ(lines.size(), 1u) << log.Text();
+    EXPECT_NE(lines[0].find("[E]"), std::string::npos);
+    EXPECT_NE(lines[0].find(":GL_PROCESS_Terminate:"), std::string::npos);
+    EXPECT_NE(lines[0].find("[ENW:2]"), std::string::npos);
+
+    EXPECT_TRUE(GL_PROCESS_Terminate(pid, L""));
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
+}
+
+TEST_F(ProcessTest, ProgramIgnoringItsEventTimesOutAfterFiveSecondsAndStaysAlive) {
+    const unsigned pid = Launch(dir / "stubborn.exe", {{"ZEB_SAMPLE_APP_IGNORE_EVENT", "1"}}).pid;
+    const auto start = Clock::now();
+    EXPECT_FALSE(GL_PROCESS_Terminate(pid, W(eventName)));
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 4.9);
+    EXPECT_LT(took, 7.0);
+    EXPECT_TRUE(ProcessAlive(static_cast<int>(pid)));
+    EXPECT_EQ(log.Matching("[ENU:50]Time Out(5000ms)").size(), 1u) << log.Text();
+}
+
+TEST_F(ProcessTest, ForceEndsTheProgramAndLeavesItsExecutableFree) {
+    const fs::path exe = dir / "viewer.exe";
+    const unsigned pid = Launch(exe, {{"ZEB_SAMPLE_APP_IGNORE_EVENT", "1"}}).pid;
+    EXPECT_EQ(os::OpenForExclusiveUse(W(exe)), ETXTBSY);
+    const auto start = Clock::now();
+    EXPECT_TRUE(GL_PROCESS_Terminate(pid, L""));
+    EXPECT_LT(SecondsSince(start), 3.0);
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
+    EXPECT_EQ(os::OpenForExclusiveUse(W(exe)), 0);
+    EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(ProcessTest, ExecutableStillRunningElsewhereFailsWith60AfterTenSeconds) {
+    const fs::path exe = dir / "shared.exe";
+    const unsigned first = Launch(exe).pid;
+    const unsigned second = Launch(exe).pid;
+    const auto start = Clock::now();
+    EXPECT_FALSE(GL_PROCESS_Terminate(first, L""));
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 9.9);
+    EXPECT_LT(took, 13.0);
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(first)));
+    EXPECT_TRUE(ProcessAlive(static_cast<int>(second)));
+    const std::string expected =
+        "[ENU:60]프로세스가 사용중이어서 종료되지 않음으로 판단(10000ms 대기): " + exe.string();
+    EXPECT_EQ(log.Matching(expected).size(), 1u) << log.Text();
+}
+
+TEST_F(ProcessTest, RemovedExecutableKeepsItsPathAndCountsAsFree) {
+    const fs::path exe = dir / "removed.exe";
+    const unsigned pid = Launch(exe).pid;
+    fs::remove(exe);
+    std::wstring path;
+    EXPECT_TRUE(GL_PROCESS_GetPathFromPID(pid, path));
+    EXPECT_EQ(path, W(exe));
+    std::vector<uint32_t> pids;
+    EXPECT_EQ(GL_PROCESS_GetID(W(exe), pids), 0);
+    EXPECT_EQ(pids, std::vector<uint32_t>{pid});
+    EXPECT_TRUE(GL_PROCESS_TerminateByName(W(exe), L""));
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
+}
+
+TEST_F(ProcessTest, TerminateByNameEndsEveryCopyOfThePathGiven) {
+    const fs::path target = dir / "a" / "viewer.exe", other = dir / "b" / "viewer.exe";
+    const unsigned one = Launch(target).pid;
+    const unsigned two = Launch(target).pid;
+    const unsigned elsewhere = Launch(other).pid;
+    EXPECT_TRUE(GL_PROCESS_TerminateByName(W(target), W(eventName)));
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(one)));
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(two)));
+    EXPECT_TRUE(ProcessAlive(static_cast<int>(elsewhere)));
+}
+
+// ---- starting programs ---------------------------------------------------------------------
+
+TEST_F(ProcessTest, InlineArgumentsAfterTheExtensionWinOverTheArgumentParameter) {
+    const fs::path exe = dir / "viewer.exe";
+    const auto record = Launch(exe, {}, L"--ignored");
+    EXPECT_EQ(record.args, std::vector<std::string>{"--ignored"});
+    const auto inlined = [&] {
+        ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName}});
+        fs::remove(dir / "received_args.txt");
+        const auto info = GL_PROCESS_Run(false, 0, W(exe) + L" --A=1 two", L"--ignored", false, 0);
+        survivors.Add(info.dwProcessId);
+        return WaitForSampleAppRecord(exe);
+    }();
+    ASSERT_TRUE(inlined.has_value());
+    EXPECT_EQ(inlined->args, (std::vector<std::string>{"--A=1", "two"}));
+    EXPECT_EQ(inlined->exe, exe.string());
+}
+
+TEST_F(ProcessTest, ArgumentsAreSplitByTheWindowsRules) {
+    const auto record =
+        Launch(dir / "viewer.exe", {}, L"--PRG_ID=\"p 1\" \"say \\\"hi\\\"\" plain  \"\" 업데이트");
+    EXPECT_EQ(record.args,
+              (std::vector<std::string>{"--PRG_ID=p 1", "say \"hi\"", "plain", "", "업데이트"}));
+}
+
+TEST_F(ProcessTest, ProgramStartsInItsFolderAndTheCallersDirectoryComesBack) {
+    const fs::path exe = dir / "folder with space" / "viewer.exe";
+    const std::wstring before = os::CurrentDirectory();
+    const auto record = Launch(exe);
+    EXPECT_EQ(record.cwd, exe.parent_path().string());
+    EXPECT_EQ(os::CurrentDirectory(), before);
+}
+
+TEST_F(ProcessTest, RunWithoutWaitGivesTheProgramsOwnIdAndNoChildToReap) {
+    const fs::path exe = dir / "viewer.exe";
+    CopySampleApp(exe);
+    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName}});
+    const auto info = GL_PROCESS_Run(false, 0, W(exe), L"", false, 0);
+    survivors.Add(info.dwProcessId);
+    const auto record = WaitForSampleAppRecord(exe);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->pid, info.dwProcessId);
+    EXPECT_EQ(info.dwThreadId, info.dwProcessId);
+    EXPECT_NE(info.hProcess, 0);
+    EXPECT_EQ(info.hThread, 0);
+    // Not a child of this process: nobody here would ever reap it.
+    EXPECT_NE(std::stoul(StatusField(info.dwProcessId, "PPid")), os::CurrentProcessId());
+}
+
+TEST_F(ProcessTest, KeptHandleGivesTheExitCodeAndClosingItReapsTheChild) {
+    const fs::path helper = fs::path(ZEB_TEST_HELPER_DIR) / "zeb-test-helper";
+    const auto info = GL_PROCESS_Run(true, 0, W(helper), L"exit 7", true, 10000);
+    ASSERT_NE(info.hProcess, 0);
+    uint32_t code = 0;
+    EXPECT_EQ(os::GetProcessExitCode(info.hProcess, code), 0);
+    EXPECT_EQ(code, 7u);
+    EXPECT_TRUE(Exists(info.dwProcessId));  // ended, waiting to be reaped
+    os::CloseProcess(info.hProcess);
+    os::CloseProcess(info.hThread);
+    EXPECT_FALSE(Exists(info.dwProcessId));
+}
+
+TEST_F(ProcessTest, WaitTimeLimitLeavesTheProgramRunning) {
+    const fs::path exe = dir / "viewer.exe";
+    CopySampleApp(exe);
+    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName}});
+    const auto start = Clock::now();
+    const auto info = GL_PROCESS_Run(true, 0, W(exe), L"", true, 400);
+    const double took = SecondsSince(start);
+    survivors.Add(info.dwProcessId);
+    EXPECT_GE(took, 0.39);
+    EXPECT_LT(took, 2.0);
+    uint32_t code = 0;
+    EXPECT_EQ(os::GetProcessExitCode(info.hProcess, code), 0);
+    EXPECT_EQ(code, os::kStillActive);
+
+    // Closed while running: reaped once it has ended, at the next start.
+    os::CloseProcess(info.hProcess);
+    ASSERT_TRUE(WaitForSampleAppRecord(exe).has_value());
+    EXPECT_TRUE(GL_PROCESS_Terminate(info.dwProcessId, W(eventName)));
+    const fs::path helper = fs::path(ZEB_TEST_HELPER_DIR) / "zeb-test-helper";
+    GL_PROCESS_Run(false, 0, W(helper), L"exit 0", true, 10000);
+    EXPECT_FALSE(Exists(info.dwProcessId));
+}
+
+TEST_F(ProcessTest, WaitWithoutKeptHandlesWaitsForTheEnd) {
+    const fs::path exe = dir / "quick.exe";
+    CopySampleApp(exe);
+    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName}, {"ZEB_SAMPLE_APP_EXIT_AT_ONCE", "1"}});
+    const auto info = GL_PROCESS_Run(false, 0, W(exe), L"x", true, GL_INFINITE);
+    EXPECT_NE(info.dwProcessId, 0u);
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(info.dwProcessId)));
+    EXPECT_TRUE(fs::exists(dir / "received_args.txt"));
+}
+
+TEST_F(ProcessTest, NoWindowFlagGivesNoConsoleAndNoFileIsInherited) {
+    const fs::path exe = dir / "tool.exe";
+    CopySampleApp(exe);
+    FILE* open = std::fopen((dir / "held-open.txt").c_str(), "w");
+    ASSERT_NE(open, nullptr);
+    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName}});
+    const auto info = GL_PROCESS_Run(true, GL_CREATE_NO_WINDOW, W(exe), L"", false, 0);
+    std::fclose(open);
+    survivors.Add(info.dwProcessId);
+    ASSERT_TRUE(WaitForSampleAppRecord(exe).has_value());
+    const fs::path fds = "/proc/" + std::to_string(info.dwProcessId) + "/fd";
+    for (const char* stream : {"0", "1", "2"}) EXPECT_EQ(fs::read_symlink(fds / stream), "/dev/null");
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(fds)) ++count;
+    EXPECT_EQ(count, 3u);
+    EXPECT_TRUE(GL_PROCESS_Terminate(info.dwProcessId, W(eventName)));
+    os::CloseProcess(info.hProcess);
+}
+
+TEST_F(ProcessTest, MissingProgramFailsAfterAboutThreeSecondsWithAnAllZeroRecord) {
+    const std::wstring before = os::CurrentDirectory();
+    const auto start = Clock::now();
+    const auto info = GL_PROCESS_Run(true, 0, W(dir / "missing" / "setup.exe"), L"", true, 180000);
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 2.9);
+    EXPECT_LT(took, 4.5);
+    EXPECT_EQ(info.hProcess, 0);
+    EXPECT_EQ(info.hThread, 0);
+    EXPECT_EQ(info.dwProcessId, 0u);
+    EXPECT_EQ(info.dwThreadId, 0u);
+    EXPECT_EQ(os::CurrentDirectory(), before);
+    const auto lines = log.Matching("[ENU:10]CreateProcess() 실패: 180000ms 대기[ENW:2]");
+    ASSERT_EQ(lines.size(), 1u) << log.Text();
+    EXPECT_NE(lines[0].find(":GL_PROCESS_Run:"), std::string::npos);
+}
+
+TEST_F(ProcessTest, FailingStartWithoutTimeLimitIsBoundedTheSameWay) {
+    const auto start = Clock::now();
+    const auto info = GL_PROCESS_Run(false, 0, W(dir / "notinstalled.exe"), L"/quiet", true,
+                                     GL_INFINITE);
+    const double took = SecondsSince(start);
+    EXPECT_LT(took, 4.5);
+    EXPECT_EQ(info.dwProcessId, 0u);
+    EXPECT_EQ(log.Matching("[ENU:10]CreateProcess() 실패: -1ms 대기").size(), 1u) << log.Text();
+}
+
+TEST_F(ProcessTest, FileThatIsNoProgramIsNotStarted) {
+    const fs::path notProgram = dir / "readme.exe";
+    WriteFileBytes(notProgram, "just text\n");
+    fs::permissions(notProgram, fs::perms::owner_all);
+    const auto info = GL_PROCESS_Run(false, 0, W(notProgram), L"", false, 0);
+    EXPECT_EQ(info.dwProcessId, 0u);
+    EXPECT_EQ(log.Matching("[ENU:10]CreateProcess() 실패: 0ms 대기[ENW:8]").size(), 1u)
+        << log.Text();
+}
+
+TEST_F(ProcessTest, BareProgramNameIsLookedUpOnPath) {
+    const fs::path bin = dir / "bin";
+    CopySampleApp(bin / ("installer-" + shortName + ".exe"));
+    const std::string path = bin.string() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
+    ScopedEnv env({{"PATH", path}, {"ZEB_SAMPLE_APP_SHORT_NM", shortName},
+                   {"ZEB_SAMPLE_APP_EXIT_AT_ONCE", "1"}});
+    const auto info =
+        GL_PROCESS_Run(false, 0, W("installer-" + shortName + ".exe"), L"/i", true, 10000);
+    ASSERT_NE(info.dwProcessId, 0u);
+    const auto record = WaitForSampleAppRecord(bin / "x");
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->args, std::vector<std::string>{"/i"});
+}

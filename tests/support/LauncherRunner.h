@@ -1,0 +1,69 @@
+#pragma once
+// Runs the real ZEB.Launcher.exe as a child with its own common application-data folder,
+// and reads back what it leaves there (log, client-information file).
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+
+struct LauncherOptions {
+    // Becomes the child's ProgramData: the launcher's root folder is <programData>/Vantrel/.
+    std::filesystem::path programData;
+    // Further environment changes (SSL_CERT_FILE, PATH, LANG ...), applied last.
+    EnvChanges env;
+    std::chrono::milliseconds timeout = std::chrono::seconds(120);
+    // The launcher binary to run: the built one unless a copy is named.
+    std::filesystem::path executable = ZEB_LAUNCHER_EXE;
+    std::string workingDirectory;
+};
+
+// The environment the launcher runs in: ProgramData set, no display (so message boxes go
+// to standard error without waiting), then the options' own changes.
+EnvChanges LauncherEnvironment(const LauncherOptions& options);
+
+// Runs the launcher with args (argv[1..]) and waits for it.
+ProcessResult RunLauncher(const std::vector<std::string>& args, const LauncherOptions& options);
+
+// Starts the launcher in the background (for runs that must be watched or stopped).
+bool StartLauncher(BackgroundProcess& process, const std::vector<std::string>& args,
+                   const LauncherOptions& options, const std::string& outputFile = "");
+
+// Copies the built launcher into folder under fileName (execute permission kept) and
+// returns the copy's path; the folder is created. Empty path on failure.
+std::filesystem::path CopyLauncherTo(const std::filesystem::path& folder,
+                                     const std::string& fileName = "ZEB.Launcher.exe");
+
+// <programData>/Vantrel/
+std::filesystem::path LauncherRootFolder(const std::filesystem::path& programData);
+std::filesystem::path LauncherLogPath(const std::filesystem::path& programData);
+std::filesystem::path ClientInfoPath(const std::filesystem::path& programData);
+
+// Whole log (UTF-8 bytes); empty when missing.
+std::string ReadLauncherLog(const std::filesystem::path& programData);
+// The log's lines without their CR LF.
+std::vector<std::string> ReadLauncherLogLines(const std::filesystem::path& programData);
+// Whole client-information file (signature included); empty when missing.
+std::string ReadClientInfo(const std::filesystem::path& programData);
+
+// Polls the log until it contains needle; false on time-out.
+bool WaitForLauncherLog(const std::filesystem::path& programData, const std::string& needle,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// Parts of one log line: "MM-DD hh:mm:ss.mmm [L][exe:pid:tid][file:function:line] message".
+struct LogLine {
+    char level = 0;
+    std::string executable;
+    unsigned long pid = 0;
+    unsigned long tid = 0;
+    std::string sourceFile;
+    std::string function;
+    int line = 0;
+    std::string message;
+};
+// False when the line is not in that format.
+bool ParseLogLine(const std::string& text, LogLine& out);
+// The lines of the log whose message starts with prefix.
+std::vector<LogLine> FindLogLines(const std::filesystem::path& programData,
+                                  const std::string& messagePrefix);

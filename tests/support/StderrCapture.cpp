@@ -1,0 +1,44 @@
+#include "tests/support/StderrCapture.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+StderrCapture::StderrCapture() {
+    std::fflush(stderr);
+    char name[] = "/tmp/zeb-stderr-XXXXXX";
+    file_ = mkstemp(name);
+    if (file_ < 0) throw std::runtime_error("mkstemp failed");
+    unlink(name);
+    saved_ = dup(STDERR_FILENO);
+    dup2(file_, STDERR_FILENO);
+}
+
+StderrCapture::~StderrCapture() {
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    close(file_);
+}
+
+std::string StderrCapture::Text() const {
+    std::fflush(stderr);
+    std::string text;
+    char buffer[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = pread(file_, buffer, sizeof buffer, at);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+        at += n;
+    }
+    return text;
+}
+
+size_t CountOf(const std::string& text, const std::string& needle) {
+    size_t count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
+}

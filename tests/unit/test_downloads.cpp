@@ -1,0 +1,313 @@
+// Where a version's files are fetched from and stored, which names are refused, the choice
+// of transport and the 7-Zip tool, against a real HTTPS server.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "common/GL_Debug.h"
+#include "launcher/Downloads.h"
+#include "launcher/LauncherContext.h"
+#include "tests/support/TestCa.h"
+#include "tests/support/TestHttpsServer.h"
+#include "tests/support/LauncherRunner.h"
+#include "tests/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+UpdateFileInfo File(const std::wstring& name, const std::wstring& subSvr = L"",
+                    const std::wstring& subCli = L"") {
+    UpdateFileInfo file;
+    file.FILE_NM = name;
+    file.SUB_DIR_SVR = subSvr;
+    file.SUB_DIR_CLI = subCli;
+    return file;
+}
+
+void AddFile(UpdateInfo& info, const UpdateFileInfo& file) {
+    info.FILES[file.SUB_DIR_CLI + file.FILE_NM] = file;
+}
+
+// Files served by path; everything else answers 404.
+class FileHost {
+public:
+    FileHost() {
+        TrustTestCa();
+        server_.server().Get(".*", [this](const httplib::Request& request,
+                                          httplib::Response& response) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto file = files_.find(request.path);
+            if (file == files_.end()) {
+                response.status = 404;
+                return;
+            }
+            response.set_content(file->second, "application/octet-stream");
+        });
+        server_.Start();
+    }
+    void Put(const std::string& path, const std::string& bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        files_[path] = bytes;
+    }
+    std::string Url() const { return server_.Url(); }
+    std::vector<std::string> Requests() const {
+        std::vector<std::string> paths;
+        for (const RecordedRequest& request : server_.Requests()) paths.push_back(request.path);
+        return paths;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> files_;
+    TestHttpsServer server_;  // last: stopped before what its handler uses goes away
+};
+
+class DownloadsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LauncherContext& ctx = Context();
+        ctx.rootFolder = (dir.path() / "Vantrel").wstring() + L"/";
+        ctx.request.programId = L"p1";
+        SetProgramLayout(ctx, L"p1");
+        ctx.backupFolder.clear();
+        fs::create_directories(LauncherLogPath(dir.path()).parent_path());
+        GL_DEBUG_SetLogFile(LauncherLogPath(dir.path()).wstring());
+        info.NeedToUpdate = true;
+        info.SHORT_NM = L"Viewer";
+        info.UP_VERSION = L"1.10.2";
+        info.SVR_URL = Utf(host.Url()) + L"/files";
+        info.ROOT_DIR_SVR = L"viewer/";
+    }
+
+    static std::wstring Utf(const std::string& s) { return fs::path(s).wstring(); }
+    fs::path Root() const { return dir.path() / "Vantrel"; }
+    fs::path VersionFolder() const { return Root() / "_update/Viewer/download/1_10_2"; }
+    std::vector<LogLine> Log(const std::string& prefix) const {
+        return FindLogLines(dir.path(), prefix);
+    }
+
+    TempDir dir;
+    FileHost host;
+    UpdateInfo info;
+};
+
+// ---- paths -----------------------------------------------------------------------------
+
+TEST_F(DownloadsTest, StoresFilesInTheVersionFolderAndRecordsBothPaths) {
+    host.Put("/files/viewer/bin/pack.7z", "archive bytes");
+    AddFile(info, File(L"pack.7z", L"bin/", L"app\\"));
+
+    ASSERT_EQ(DownloadFiles(info), 0);
+
+    const UpdateFileInfo& file = info.FILES.begin()->second;
+    EXPECT_EQ(file.SVR_FILE_PATH, L"viewer/bin/pack.7z");
+    EXPECT_EQ(file.CLI_DOWNLOAD_PATH, (VersionFolder() / "pack.7z").wstring());
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "pack.7z"), "archive bytes");
+    EXPECT_EQ(Context().programUpdateFolder, (Root() / "_update/p1/").wstring());
+    EXPECT_EQ(Context().backupFolder, (Root() / "_update/p1/temp/").wstring());
+}
+
+TEST_F(DownloadsTest, EqualFileNamesInOtherClientFoldersShareOneLocalPathAndTheLaterKeyWins) {
+    host.Put("/files/viewer/a/x.dll", "from a");
+    host.Put("/files/viewer/b/x.dll", "from b");
+    AddFile(info, File(L"x.dll", L"a/", L"one/"));
+    AddFile(info, File(L"x.dll", L"b/", L"two/"));
+
+    ASSERT_EQ(DownloadFiles(info), 0);
+
+    EXPECT_EQ(host.Requests(), std::vector<std::string>{"/files/viewer/b/x.dll"});
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "x.dll"), "from b");
+    for (const auto& [key, file] : info.FILES)
+        EXPECT_EQ(file.CLI_DOWNLOAD_PATH, (VersionFolder() / "x.dll").wstring()) << key;
+}
+
+TEST_F(DownloadsTest, TransportFailureIsStatusTenAndKeepsThePathsAndFolders) {
+    AddFile(info, File(L"missing.7z"));
+
+    EXPECT_EQ(DownloadFiles(info), 10);
+
+    EXPECT_EQ(Log("[ENU:10]업데이트된 파일 다운로드 실패").size(), 1u);
+    EXPECT_EQ(info.FILES.begin()->second.CLI_DOWNLOAD_PATH,
+              (VersionFolder() / "missing.7z").wstring());
+    EXPECT_EQ(Context().backupFolder, (Root() / "_update/p1/temp/").wstring());
+    EXPECT_FALSE(fs::exists(VersionFolder() / "missing.7z"));
+}
+
+// ---- names from the server that would leave their folders -------------------------------
+
+struct UnsafeCase {
+    const char* label;
+    std::wstring shortName, version, fileName, clientFolder;
+    const char* member;
+};
+
+void PrintTo(const UnsafeCase& c, std::ostream* out) { *out << c.label; }
+
+class UnsafeNameTest : public DownloadsTest,
+                       public ::testing::WithParamInterface<UnsafeCase> {};
+
+TEST_P(UnsafeNameTest, IsRefusedBeforeAnythingIsWrittenOrFetched) {
+    const UnsafeCase& c = GetParam();
+    info.SHORT_NM = c.shortName;
+    info.UP_VERSION = c.version;
+    host.Put("/files/viewer/evil", "payload");
+    AddFile(info, File(c.fileName, L"", c.clientFolder));
+
+    EXPECT_EQ(DownloadFiles(info), 15);
+
+    EXPECT_TRUE(host.Requests().empty());
+    EXPECT_FALSE(fs::exists(Root() / "_update"));
+    // Nothing beside the log appeared anywhere in the test's folder.
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        if (entry.is_regular_file()) {
+            EXPECT_EQ(entry.path(), LauncherLogPath(dir.path())) << entry.path();
+        }
+    }
+    const auto lines = Log("[ENU:15]다운로드 경로로 쓸 수 없는 이름(" + std::string(c.member) + ")");
+    EXPECT_EQ(lines.size(), 1u);
+    if (!lines.empty()) {
+        EXPECT_EQ(lines[0].function, "DownloadFiles");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, UnsafeNameTest,
+    ::testing::Values(
+        UnsafeCase{"FileParent", L"Viewer", L"1.0", L"../../../evil", L"", "FILE_NM"},
+        UnsafeCase{"FileDotDot", L"Viewer", L"1.0", L"..", L"", "FILE_NM"},
+        UnsafeCase{"FileDot", L"Viewer", L"1.0", L".", L"", "FILE_NM"},
+        UnsafeCase{"FileEmpty", L"Viewer", L"1.0", L"", L"", "FILE_NM"},
+        UnsafeCase{"FileAbsolute", L"Viewer", L"1.0", L"/tmp/evil", L"", "FILE_NM"},
+        UnsafeCase{"FileBackslash", L"Viewer", L"1.0", L"..\\evil", L"", "FILE_NM"},
+        UnsafeCase{"FileDrive", L"Viewer", L"1.0", L"C:evil", L"", "FILE_NM"},
+        UnsafeCase{"FileNul", L"Viewer", L"1.0", std::wstring(L"ev\0il", 5), L"", "FILE_NM"},
+        UnsafeCase{"ShortParent", L"..", L"1.0", L"evil", L"", "SHORT_NM"},
+        UnsafeCase{"ShortNested", L"a/../../..", L"1.0", L"evil", L"", "SHORT_NM"},
+        UnsafeCase{"ShortEmpty", L"", L"1.0", L"evil", L"", "SHORT_NM"},
+        UnsafeCase{"VersionSeparator", L"Viewer", L"1/../../..", L"evil", L"", "UP_VERSION"},
+        UnsafeCase{"VersionAbsolute", L"Viewer", L"/tmp", L"evil", L"", "UP_VERSION"},
+        UnsafeCase{"VersionEmpty", L"Viewer", L"", L"evil", L"", "UP_VERSION"},
+        UnsafeCase{"ClientParent", L"Viewer", L"1.0", L"evil", L"../../", "SUB_DIR_CLI"},
+        UnsafeCase{"ClientInnerParent", L"Viewer", L"1.0", L"evil", L"a\\..\\..\\", "SUB_DIR_CLI"},
+        UnsafeCase{"ClientAbsolute", L"Viewer", L"1.0", L"evil", L"/etc/", "SUB_DIR_CLI"}),
+    [](const auto& param) { return std::string(param.param.label); });
+
+TEST(SafeNames, OrdinaryNamesAndFoldersPass) {
+    EXPECT_TRUE(IsSafeFileName(L"pack.7z"));
+    EXPECT_TRUE(IsSafeFileName(L"..hidden"));  // a name that only starts with dots
+    EXPECT_TRUE(IsSafeFileName(L"뷰어 1.0"));
+    EXPECT_TRUE(IsSafeRelativeFolder(L""));
+    EXPECT_TRUE(IsSafeRelativeFolder(L"bin\\x86\\"));
+    EXPECT_TRUE(IsSafeRelativeFolder(L"a/./b/"));
+    EXPECT_TRUE(IsSafeRelativeFolder(L"a..b/"));
+    EXPECT_FALSE(IsSafeRelativeFolder(L".."));
+    EXPECT_FALSE(IsSafeRelativeFolder(L"\\\\server\\share\\"));
+}
+
+// ---- transport choice and FTP addresses -------------------------------------------------
+
+TEST(FtpAddress, SplitsIntoServerAndPort) {
+    std::wstring server;
+    int port = -1;
+    ASSERT_TRUE(SplitFtpAddress(L"ftp://files.example:2121", server, port));
+    EXPECT_EQ(server, L"ftp://files.example");
+    EXPECT_EQ(port, 2121);
+
+    ASSERT_TRUE(SplitFtpAddress(L"ftp://h:21/path", server, port));
+    EXPECT_EQ(port, 21);  // leading digits only
+    ASSERT_TRUE(SplitFtpAddress(L"ftp://h:", server, port));
+    EXPECT_EQ(port, 0);
+    ASSERT_TRUE(SplitFtpAddress(L"ftp://h:port", server, port));
+    EXPECT_EQ(port, 0);
+    ASSERT_TRUE(SplitFtpAddress(L"ftp://h:99999999999999", server, port));
+    EXPECT_GT(port, 0);  // no overflow into a negative port
+}
+
+TEST(FtpAddress, OtherShapesAreRejected) {
+    std::wstring server = L"unchanged";
+    int port = 7;
+    EXPECT_FALSE(SplitFtpAddress(L"ftp://h", server, port));                // two pieces
+    EXPECT_FALSE(SplitFtpAddress(L"ftp://user:pw@h:21", server, port));     // four
+    EXPECT_FALSE(SplitFtpAddress(L"ftp://h:21/a:b", server, port));         // four
+    EXPECT_FALSE(SplitFtpAddress(L"no colon at all", server, port));
+    EXPECT_EQ(server, L"unchanged");
+    EXPECT_EQ(port, 7);
+}
+
+TEST_F(DownloadsTest, AnFtpAddressOfAnotherShapeIsStatusFive) {
+    info.SVR_URL = L"ftp://user:pw@127.0.0.1:21";
+    AddFile(info, File(L"pack.7z"));
+
+    EXPECT_EQ(DownloadFiles(info), 5);
+    EXPECT_EQ(Log("[ENU:5]잘못된 svr_url 형식: ftp://user:pw@127.0.0.1:21").size(), 1u);
+}
+
+TEST_F(DownloadsTest, AnEmptyServerAddressIsStatusFive) {
+    info.SVR_URL.clear();
+    EXPECT_EQ(DownloadFiles(info), 5);
+}
+
+TEST_F(DownloadsTest, HttpsInCapitalsIsNotTheHttpTransport) {
+    host.Put("/files/viewer/pack.7z", "bytes");
+    std::string url = host.Url();
+    url.replace(0, 5, "HTTPS");
+    info.SVR_URL = Utf(url) + L"/files";  // three pieces: taken as an FTP address
+    AddFile(info, File(L"pack.7z"));
+
+    EXPECT_EQ(DownloadFiles(info), 10);
+    EXPECT_TRUE(host.Requests().empty());
+}
+
+// ---- the 7-Zip tool ---------------------------------------------------------------------
+
+class SevenZipTest : public DownloadsTest {
+protected:
+    fs::path Tool() const { return Root() / "tools/7z/7za.exe"; }
+    int Fetch() { return Download7zFrom(Utf(host.Url()) + L"/zeb-mh/"); }
+};
+
+TEST_F(SevenZipTest, AMissingToolIsFetchedFromTheObjectStorageAndCanBeRun) {
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "#!/bin/sh\n");
+
+    ASSERT_EQ(Fetch(), 0);
+
+    EXPECT_EQ(host.Requests(), std::vector<std::string>{"/zeb-mh/Tools/7z/7za.exe"});
+    EXPECT_EQ(ReadFileBytes(Tool()), "#!/bin/sh\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(Tool().c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & S_IXUSR, 0u);
+}
+
+TEST_F(SevenZipTest, AnEmptyToolIsReplaced) {
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "tool");
+    fs::create_directories(Tool().parent_path());
+    WriteFileBytes(Tool(), "");
+
+    ASSERT_EQ(Fetch(), 0);
+    EXPECT_EQ(ReadFileBytes(Tool()), "tool");
+}
+
+TEST_F(SevenZipTest, APresentToolIsKeptWithoutAsking) {
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "newer");
+    fs::create_directories(Tool().parent_path());
+    WriteFileBytes(Tool(), "x");
+
+    ASSERT_EQ(Fetch(), 0);
+    EXPECT_TRUE(host.Requests().empty());
+    EXPECT_EQ(ReadFileBytes(Tool()), "x");
+}
+
+TEST_F(SevenZipTest, AToolTheStorageDoesNotHaveIsStatusTen) {
+    EXPECT_EQ(Fetch(), 10);
+    EXPECT_FALSE(fs::exists(Tool()));
+    const auto lines = Log("[ENU:10]7za.exe 파일 다운로드 실패");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].function, "Download7z");
+}
+
+}  // namespace

@@ -1,0 +1,547 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "common/os/os.h"
+#include "tests/support/StderrCapture.h"
+#include "tests/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+unsigned Mode(const fs::path& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Sets or removes an environment variable for one scope.
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : name_(name) {
+        if (const char* old = getenv(name)) old_ = old;
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~EnvVar() {
+        if (old_) setenv(name_, old_->c_str(), 1);
+        else unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class Umask {
+public:
+    explicit Umask(mode_t mask) : old_(umask(mask)) {}
+    ~Umask() { umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+}  // namespace
+
+// ---- text and errors --------------------------------------------------------------------
+
+TEST(OsText, StrictUtf8RejectsEveryMalformedForm) {
+    std::wstring out;
+    for (const std::string bad : {"\x80", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80",
+                                  "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "ab\xE2\x82"})
+        EXPECT_FALSE(os::NarrowToWide(bad, out)) << bad;
+    ASSERT_TRUE(os::NarrowToWide("a\xC2\xA9\xED\x95\x9C\xF0\x9F\x98\x80", out));
+    EXPECT_EQ((std::wstring{L'a', wchar_t(0xA9), L'한', wchar_t(0x1F600)}), out);
+    std::string narrow;
+    ASSERT_TRUE(os::WideToNarrow(out, narrow));
+    EXPECT_EQ("a\xC2\xA9\xED\x95\x9C\xF0\x9F\x98\x80", narrow);
+    EXPECT_FALSE(os::WideToNarrow(std::wstring(1, wchar_t(0xDC00)), narrow));
+    EXPECT_FALSE(os::WideToNarrow(std::wstring(1, wchar_t(0x110000)), narrow));
+}
+
+TEST(OsText, LossyFormsReplaceOnlyTheBrokenPart) {
+    EXPECT_EQ((std::wstring{L'a', wchar_t(0xFFFD), L'b'}), os::NarrowToWideLossy("a\xFF" "b"));
+    EXPECT_EQ("a?b", os::WideToNarrowLossy(std::wstring{L'a', wchar_t(0xD800), L'b'}));
+}
+
+TEST(OsErrors, TextsEndInLineBreakAndUnknownCodesHaveNone) {
+    EXPECT_EQ(L"No such file or directory\r\n", os::ErrorText(ENOENT));
+    EXPECT_EQ(L"No more data is available.\r\n", os::ErrorText(os::err::kNoMoreItems));
+    EXPECT_EQ(L"More data is available.\r\n", os::ErrorText(os::err::kMoreData));
+    errno = 0;
+    EXPECT_EQ(L"", os::ErrorText(99999));
+    EXPECT_EQ(EINVAL, os::LastError());
+    EXPECT_EQ(L"", os::ErrorText(-5));
+}
+
+TEST(OsErrors, NamedCodesAreDistinctWhereCallersTellThemApart) {
+    EXPECT_EQ(ENOENT, os::err::kFileNotFound);
+    EXPECT_NE(os::err::kNoMoreItems, os::err::kMoreData);
+    EXPECT_NE(os::err::kAlreadyExists, os::err::kAccessDenied);
+    os::SetLastError(EPIPE);
+    EXPECT_EQ(EPIPE, os::LastError());
+}
+
+// ---- environment and folders ------------------------------------------------------------
+
+TEST(OsFolders, CommonAppDataFollowsProgramData) {
+    std::wstring folder;
+    {
+        EnvVar v("ProgramData", "/srv/data//");
+        ASSERT_TRUE(os::CommonAppDataFolder(folder));
+        EXPECT_EQ(L"/srv/data", folder);
+        EXPECT_EQ(L"/srv/data", os::ProgramDataFolder());
+    }
+    for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+        EnvVar v("ProgramData", unset);
+        ASSERT_TRUE(os::CommonAppDataFolder(folder));
+        EXPECT_EQ(L"/var/lib", folder);
+        EXPECT_EQ(L"/var/lib", os::ProgramDataFolder());
+    }
+    EnvVar v("ProgramData", "/tmp/\xC3");
+    EXPECT_FALSE(os::CommonAppDataFolder(folder));
+    EXPECT_EQ(EILSEQ, os::LastError());
+}
+
+TEST(OsFolders, ProgramFilesAndTempHaveTheirFallbacks) {
+    {
+        EnvVar v("ProgramFiles", nullptr);
+        EXPECT_EQ(L"/opt", os::ProgramFilesFolder());
+    }
+    {
+        EnvVar v("ProgramFiles", "/apps/");
+        EXPECT_EQ(L"/apps", os::ProgramFilesFolder());
+    }
+    {
+        EnvVar v("TMPDIR", nullptr);
+        EXPECT_EQ(L"/tmp/", os::TempFolder());
+    }
+    EnvVar v("TMPDIR", "/var/tmp/임시");
+    EXPECT_EQ(L"/var/tmp/임시/", os::TempFolder());
+}
+
+TEST(OsFolders, GetEnvReadsWideValues) {
+    EnvVar v("ZEB_OS_TEST_VALUE", "값");
+    EXPECT_EQ(std::optional<std::wstring>(L"값"), os::GetEnv(L"ZEB_OS_TEST_VALUE"));
+    EXPECT_EQ(std::nullopt, os::GetEnv(L"ZEB_OS_TEST_MISSING"));
+}
+
+TEST(OsFolders, ModulePathAndCurrentDirectory) {
+    EXPECT_EQ(fs::canonical("/proc/self/exe").wstring(), os::ModulePath());
+    TempDir dir;
+    const std::wstring before = os::CurrentDirectory();
+    ASSERT_TRUE(os::SetCurrentDirectory(dir.wpath()));
+    EXPECT_EQ(fs::canonical(dir.path()).wstring(), os::CurrentDirectory());
+    EXPECT_FALSE(os::SetCurrentDirectory(dir.wpath() + L"/missing"));
+    ASSERT_TRUE(os::SetCurrentDirectory(before));
+}
+
+// ---- identity, time, output -------------------------------------------------------------
+
+TEST(OsIdentity, ProcessAndThreadIds) {
+    EXPECT_EQ(static_cast<uint32_t>(getpid()), os::CurrentProcessId());
+    EXPECT_EQ(os::CurrentProcessId(), os::CurrentThreadId());  // gtest's main thread
+    uint32_t other = 0;
+    std::thread([&] { other = os::CurrentThreadId(); }).join();
+    EXPECT_NE(0u, other);
+    EXPECT_NE(os::CurrentThreadId(), other);
+    EXPECT_FALSE(os::IsDebuggerPresent());
+}
+
+TEST(OsTime, SleepAndMonotonicClockAgree) {
+    const uint64_t start = os::MonotonicMs();
+    os::SleepMs(120);
+    const uint64_t elapsed = os::MonotonicMs() - start;
+    EXPECT_GE(elapsed, 120u);
+    EXPECT_LT(elapsed, 1000u);
+}
+
+TEST(OsTime, NowIsTheLocalClock) {
+    const os::LocalTime now = os::Now();
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    EXPECT_EQ(local.tm_mon + 1, now.month);
+    EXPECT_EQ(local.tm_mday, now.day);
+    const int a = now.hour * 3600 + now.minute * 60 + now.second;
+    const int b = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    EXPECT_LE(std::abs(a - b), 2);
+    EXPECT_GE(now.millisecond, 0);
+    EXPECT_LT(now.millisecond, 1000);
+}
+
+TEST(OsOutput, DebugOutputWritesUtf8ToStandardError) {
+    StderrCapture err;
+    os::DebugOutput(L"로그 line\r\n");
+    os::DebugOutputNarrow("narrow");
+    EXPECT_EQ("로그 line\r\nnarrow", err.Text());
+}
+
+TEST(OsOutput, MessageBoxWithoutDisplayGoesToStandardError) {
+    EnvVar d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
+    StderrCapture err;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(os::MessageBoxTimeout(L"ZEB.Launcher", L"업데이트하지 못했습니다.", 300));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ("[ZEB.Launcher] 업데이트하지 못했습니다.\n", err.Text());
+    os::MessageBoxModal(L"GLDebugMsg", L"body");
+    EXPECT_NE(std::string::npos, err.Text().find("[GLDebugMsg] body\n"));
+}
+
+TEST(OsOutput, MessageBoxWithDisplayRunsZenity) {
+    TempDir dir;
+    const fs::path record = dir / "args.txt";
+    WriteFileBytes(dir / "zenity",
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > " + record.string() + "\n");
+    fs::permissions(dir / "zenity", fs::perms::owner_all);
+    const std::string path = dir.path().string() + ":" + getenv("PATH");
+    EnvVar p("PATH", path.c_str()), d("DISPLAY", ":77");
+    StderrCapture err;
+    EXPECT_TRUE(os::MessageBoxTimeout(L"제목", L"본문 text", 10000));
+    EXPECT_EQ("--info\n--timeout=10\n--title=제목\n--text=본문 text\n", ReadFileBytes(record));
+    EXPECT_EQ("", err.Text());
+}
+
+// ---- single files -----------------------------------------------------------------------
+
+TEST(OsFiles, WriteAppendReadAndSize) {
+    TempDir dir;
+    const std::wstring file = dir.wpath() + L"/데이터.bin";
+    ASSERT_EQ(0, os::WriteNewFile(file, "abc\0d", 5));
+    ASSERT_EQ(0, os::AppendToFile(file, "ef", 2));
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(0, os::ReadWholeFile(file, bytes));
+    EXPECT_EQ(Bytes(std::string("abc\0def", 7)), bytes);
+    uint64_t size = 0;
+    ASSERT_EQ(0, os::GetFileSize(file, size));
+    EXPECT_EQ(7u, size);
+    ASSERT_EQ(0, os::WriteNewFile(file, "x", 1));  // truncates
+    ASSERT_EQ(0, os::GetFileSize(file, size));
+    EXPECT_EQ(1u, size);
+    EXPECT_EQ(EISDIR, os::GetFileSize(dir.wpath(), size));
+    EXPECT_EQ(EISDIR, os::ReadWholeFile(dir.wpath(), bytes));
+    EXPECT_EQ(ENOENT, os::ReadWholeFile(dir.wpath() + L"/none", bytes));
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST(OsFiles, UnencodablePathIsRefused) {
+    TempDir dir;
+    const std::wstring bad = dir.wpath() + L"/" + wchar_t(0xD800);
+    EXPECT_EQ(EILSEQ, os::WriteNewFile(bad, "x", 1));
+    EXPECT_FALSE(os::PathExists(bad));
+}
+
+TEST(OsFiles, ExistenceAndFolders) {
+    TempDir dir;
+    const std::wstring sub = dir.wpath() + L"/sub";
+    EXPECT_FALSE(os::PathExists(sub));
+    ASSERT_EQ(0, os::CreateDirectory(sub));
+    EXPECT_EQ(os::err::kAlreadyExists, os::CreateDirectory(sub));
+    EXPECT_EQ(os::err::kPathNotFound, os::CreateDirectory(sub + L"/a/b"));
+    EXPECT_TRUE(os::PathExists(sub));
+    EXPECT_TRUE(os::IsDirectory(sub));
+    ASSERT_EQ(0, os::WriteNewFile(sub + L"/f", "x", 1));
+    EXPECT_FALSE(os::IsDirectory(sub + L"/f"));
+    EXPECT_EQ(ENOTEMPTY, os::RemoveDirectory(sub));
+    EXPECT_EQ(0, os::DeleteFile(sub + L"/f"));
+    EXPECT_EQ(os::err::kFileNotFound, os::DeleteFile(sub + L"/f"));
+    EXPECT_EQ(0, os::RemoveDirectory(sub));
+    EXPECT_FALSE(os::PathExists(sub));
+}
+
+TEST(OsFiles, UncForms) {
+    EXPECT_TRUE(os::PathIsUNC(L"//server/share"));
+    EXPECT_TRUE(os::PathIsUNCServer(L"//server"));
+    EXPECT_FALSE(os::PathIsUNCServer(L"//server/share"));
+    EXPECT_FALSE(os::PathIsUNC(L"/server"));
+    EXPECT_FALSE(os::PathIsUNCServer(L"/"));
+}
+
+TEST(OsFiles, MoveFileNeverReplaces) {
+    TempDir dir;
+    const std::wstring a = dir.wpath() + L"/a", b = dir.wpath() + L"/b";
+    ASSERT_EQ(0, os::WriteNewFile(a, "A", 1));
+    ASSERT_EQ(0, os::WriteNewFile(b, "B", 1));
+    EXPECT_EQ(os::err::kAlreadyExists, os::MoveFile(a, b));
+    EXPECT_EQ("A", ReadFileBytes(dir / "a"));
+    EXPECT_EQ("B", ReadFileBytes(dir / "b"));
+    ASSERT_EQ(0, os::DeleteFile(b));
+    ASSERT_EQ(0, os::MoveFile(a, b));
+    EXPECT_FALSE(fs::exists(dir / "a"));
+    EXPECT_EQ("A", ReadFileBytes(dir / "b"));
+}
+
+TEST(OsFiles, CopyFileKeepsModeAndProtectsItsSource) {
+    TempDir dir;
+    const std::wstring src = dir.wpath() + L"/src.sh", dst = dir.wpath() + L"/dst.sh";
+    ASSERT_EQ(0, os::WriteNewFile(src, "#!/bin/sh\n", 10));
+    chmod((dir / "src.sh").c_str(), 0750);
+    ASSERT_EQ(0, os::CopyFile(src, dst, true));
+    EXPECT_EQ(0750u, Mode(dir / "dst.sh"));
+    EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(dir / "dst.sh"));
+    EXPECT_EQ(os::err::kAlreadyExists, os::CopyFile(src, dst, true));
+    WriteFileBytes(dir / "dst.sh", "longer old content");
+    ASSERT_EQ(0, os::CopyFile(src, dst, false));
+    EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(dir / "dst.sh"));
+    EXPECT_EQ(EINVAL, os::CopyFile(src, src, false));
+    EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(dir / "src.sh"));
+    EXPECT_EQ(ENOENT, os::CopyFile(dir.wpath() + L"/none", dst, false));
+}
+
+TEST(OsFiles, RunningExecutableIsNotFreeForExclusiveUse) {
+    EXPECT_EQ(ETXTBSY, os::OpenForExclusiveUse(os::ModulePath()));
+    TempDir dir;
+    ASSERT_EQ(0, os::WriteNewFile(dir.wpath() + L"/idle.exe", "x", 1));
+    EXPECT_EQ(0, os::OpenForExclusiveUse(dir.wpath() + L"/idle.exe"));
+    EXPECT_EQ(ENOENT, os::OpenForExclusiveUse(dir.wpath() + L"/none.exe"));
+}
+
+TEST(OsFiles, ListingIsSortedAndDoesNotFollowLinks) {
+    TempDir dir;
+    fs::create_directories(dir / "b_dir");
+    WriteFileBytes(dir / "c", "");
+    WriteFileBytes(dir / "a", "");
+    fs::create_directory_symlink(dir / "b_dir", dir / "link");
+    std::vector<os::DirEntry> entries;
+    ASSERT_EQ(0, os::ListDirectory(dir.wpath(), entries));
+    ASSERT_EQ(4u, entries.size());
+    EXPECT_EQ(L"a", entries[0].name);
+    EXPECT_FALSE(entries[0].isDirectory);
+    EXPECT_EQ(L"b_dir", entries[1].name);
+    EXPECT_TRUE(entries[1].isDirectory);
+    EXPECT_EQ(L"c", entries[2].name);
+    EXPECT_EQ(L"link", entries[3].name);
+    EXPECT_FALSE(entries[3].isDirectory);
+    EXPECT_EQ(ENOENT, os::ListDirectory(dir.wpath() + L"/none", entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+// ---- programs get the right to run ------------------------------------------------------
+
+TEST(OsRunnable, CreatedProgramsGetExecuteLessTheUmask) {
+    Umask mask(027);
+    TempDir dir;
+    ASSERT_EQ(0, os::WriteNewFile(dir.wpath() + L"/tool.exe", "x", 1));
+    EXPECT_EQ(0750u, Mode(dir / "tool.exe"));
+    ASSERT_EQ(0, os::WriteNewFile(dir.wpath() + L"/notes.txt", "x", 1));
+    EXPECT_EQ(0640u, Mode(dir / "notes.txt"));
+    os::FileWriter writer;
+    ASSERT_EQ(0, writer.Create(dir.wpath() + L"/DOWNLOAD.EXE"));
+    ASSERT_EQ(0, writer.Write("abc", 3));
+    ASSERT_EQ(0, writer.Close());
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(0750u, Mode(dir / "DOWNLOAD.EXE"));
+    EXPECT_EQ("abc", ReadFileBytes(dir / "DOWNLOAD.EXE"));
+    ASSERT_EQ(0, os::CopyFile(dir.wpath() + L"/notes.txt", dir.wpath() + L"/copy.exe", false));
+    EXPECT_EQ(0750u, Mode(dir / "copy.exe"));
+}
+
+TEST(OsRunnable, MarkRunnableOnlyTouchesProgramNames) {
+    Umask mask(022);
+    TempDir dir;
+    WriteFileBytes(dir / "a.exe", "x");
+    WriteFileBytes(dir / "a.exe.txt", "x");
+    chmod((dir / "a.exe").c_str(), 0600);
+    chmod((dir / "a.exe.txt").c_str(), 0600);
+    os::MarkRunnableIfProgram(dir.wpath() + L"/a.exe");
+    os::MarkRunnableIfProgram(dir.wpath() + L"/a.exe.txt");
+    EXPECT_EQ(0711u, Mode(dir / "a.exe"));
+    EXPECT_EQ(0600u, Mode(dir / "a.exe.txt"));
+}
+
+TEST(OsRunnable, FileWriterReportsUseWhenClosed) {
+    os::FileWriter writer;
+    EXPECT_EQ(EBADF, writer.Write("x", 1));
+    TempDir dir;
+    EXPECT_EQ(ENOENT, writer.Create(dir.wpath() + L"/missing/x"));
+    EXPECT_FALSE(writer.IsOpen());
+}
+
+// ---- trees ------------------------------------------------------------------------------
+
+namespace {
+void MakeTree(const fs::path& root) {
+    WriteFileBytes(root / "top.txt", "top");
+    WriteFileBytes(root / "sub/inner.exe", "inner");
+    fs::permissions(root / "sub/inner.exe", fs::perms(0755));
+    fs::create_directories(root / "sub/empty");
+}
+
+void ExpectTree(const fs::path& root) {
+    EXPECT_EQ("top", ReadFileBytes(root / "top.txt"));
+    EXPECT_EQ("inner", ReadFileBytes(root / "sub/inner.exe"));
+    EXPECT_EQ(0755u, Mode(root / "sub/inner.exe"));
+    EXPECT_TRUE(fs::is_directory(root / "sub/empty"));
+}
+
+bool SameFileSystem(const fs::path& a, const fs::path& b) {
+    struct stat sa {}, sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+}  // namespace
+
+TEST(OsTrees, CopyTreeKeepsContentAndModesAndMerges) {
+    TempDir dir;
+    MakeTree(dir / "from");
+    WriteFileBytes(dir / "to/top.txt", "old");
+    WriteFileBytes(dir / "to/keep.txt", "keep");
+    ASSERT_EQ(0, os::CopyTree((dir / "from").wstring(), (dir / "to").wstring()));
+    ExpectTree(dir / "to");
+    ExpectTree(dir / "from");
+    EXPECT_EQ("keep", ReadFileBytes(dir / "to/keep.txt"));
+}
+
+TEST(OsTrees, CopyOrMoveIntoItselfIsRefused) {
+    TempDir dir;
+    MakeTree(dir / "from");
+    EXPECT_EQ(EINVAL, os::CopyTree((dir / "from").wstring(), (dir / "from/sub/again").wstring()));
+    EXPECT_EQ(EINVAL, os::MoveTree((dir / "from").wstring(), (dir / "from/inside").wstring()));
+    EXPECT_FALSE(fs::exists(dir / "from/sub/again"));
+    ExpectTree(dir / "from");
+}
+
+TEST(OsTrees, MoveTreeRenamesAndMergesIntoExistingFolders) {
+    TempDir dir;
+    MakeTree(dir / "from");
+    ASSERT_EQ(0, os::MoveTree((dir / "from").wstring(), (dir / "to").wstring()));
+    EXPECT_FALSE(fs::exists(dir / "from"));
+    ExpectTree(dir / "to");
+
+    MakeTree(dir / "again");
+    WriteFileBytes(dir / "again/top.txt", "newer");
+    WriteFileBytes(dir / "to/only.txt", "only");
+    ASSERT_EQ(0, os::MoveTree((dir / "again").wstring(), (dir / "to").wstring()));
+    EXPECT_FALSE(fs::exists(dir / "again"));
+    EXPECT_EQ("newer", ReadFileBytes(dir / "to/top.txt"));
+    EXPECT_EQ("only", ReadFileBytes(dir / "to/only.txt"));
+    EXPECT_EQ("inner", ReadFileBytes(dir / "to/sub/inner.exe"));
+}
+
+TEST(OsTrees, MoveAcrossFileSystemsCopiesThenRemoves) {
+    TempDir dir;
+    const fs::path other = "/dev/shm";
+    if (!fs::is_directory(other) || SameFileSystem(dir.path(), other))
+        GTEST_SKIP() << "no second file system";
+    const fs::path target = other / ("zeb-os-test-" + std::to_string(getpid()));
+    MakeTree(dir / "from");
+    ASSERT_EQ(0, os::MoveTree((dir / "from").wstring(), target.wstring()));
+    EXPECT_FALSE(fs::exists(dir / "from"));
+    ExpectTree(target);
+    // A single file moves the same way.
+    WriteFileBytes(dir / "single.exe", "s");
+    ASSERT_EQ(0, os::MoveFile((dir / "single.exe").wstring(), (target / "single.exe").wstring()));
+    EXPECT_FALSE(fs::exists(dir / "single.exe"));
+    EXPECT_EQ("s", ReadFileBytes(target / "single.exe"));
+    fs::remove_all(target);
+}
+
+TEST(OsTrees, MoveOfAMissingSourceOrOntoAFileFails) {
+    TempDir dir;
+    EXPECT_EQ(ENOENT, os::MoveTree((dir / "none").wstring(), (dir / "to").wstring()));
+    MakeTree(dir / "from");
+    WriteFileBytes(dir / "file", "f");
+    EXPECT_EQ(EEXIST, os::MoveTree((dir / "from").wstring(), (dir / "file").wstring()));
+    ExpectTree(dir / "from");
+    EXPECT_EQ("f", ReadFileBytes(dir / "file"));
+}
+
+TEST(OsTrees, DeleteTreeRemovesEverythingButNotThroughLinks) {
+    TempDir dir;
+    MakeTree(dir / "kept");
+    MakeTree(dir / "doomed");
+    fs::create_directory_symlink(dir / "kept", dir / "doomed/link");
+    ASSERT_EQ(0, os::DeleteTree((dir / "doomed").wstring()));
+    EXPECT_FALSE(fs::exists(dir / "doomed"));
+    ExpectTree(dir / "kept");
+    EXPECT_EQ(ENOENT, os::DeleteTree((dir / "doomed").wstring()));
+}
+
+// ---- version record ---------------------------------------------------------------------
+
+namespace {
+os::VersionRead ReadVersion(const fs::path& path, uint16_t (&file)[4], uint16_t (&product)[4],
+                            int& error) {
+    return os::ReadVersionRecord(path.wstring(), file, product, error);
+}
+
+// Every place of the magic in the bytes (the record, and any copy of the constant).
+std::vector<size_t> MagicOffsets(const std::string& bytes) {
+    std::vector<size_t> found;
+    for (size_t at = bytes.find("ZEBVER01"); at != std::string::npos;
+         at = bytes.find("ZEBVER01", at + 1))
+        found.push_back(at);
+    return found;
+}
+}  // namespace
+
+TEST(OsVersion, LauncherCarriesTheStampedRecord) {
+    uint16_t file[4] = {}, product[4] = {};
+    int error = -1;
+    ASSERT_EQ(os::VersionRead::kOk, ReadVersion(ZEB_LAUNCHER_EXE, file, product, error));
+    EXPECT_EQ(0, error);
+    // The stamp is the project version: at least a major number, the same in both.
+    EXPECT_GT(file[0] + file[1] + file[2] + file[3], 0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(file[i], product[i]);
+}
+
+TEST(OsVersion, RecordIsReadFromTheSectionItself) {
+    TempDir dir;
+    std::string bytes = ReadFileBytes(ZEB_LAUNCHER_EXE);
+    const auto offsets = MagicOffsets(bytes);
+    ASSERT_FALSE(offsets.empty());
+    for (size_t at : offsets) {
+        const uint16_t values[8] = {7, 8, 9, 10, 11, 12, 13, 14};
+        bytes.replace(at + 8, sizeof values, reinterpret_cast<const char*>(values), sizeof values);
+    }
+    WriteFileBytes(dir / "patched.exe", bytes);
+    uint16_t file[4] = {}, product[4] = {};
+    int error = 0;
+    ASSERT_EQ(os::VersionRead::kOk, ReadVersion(dir / "patched.exe", file, product, error));
+    EXPECT_EQ((std::vector<uint16_t>{7, 8, 9, 10}), std::vector<uint16_t>(file, file + 4));
+    EXPECT_EQ((std::vector<uint16_t>{11, 12, 13, 14}), std::vector<uint16_t>(product, product + 4));
+}
+
+TEST(OsVersion, WrongMagicTruncatedOrForeignFilesHaveNoVersion) {
+    TempDir dir;
+    const std::string launcher = ReadFileBytes(ZEB_LAUNCHER_EXE);
+    std::string wrong = launcher;
+    for (size_t at : MagicOffsets(wrong)) wrong[at + 7] = '2';
+    WriteFileBytes(dir / "wrong.exe", wrong);
+    WriteFileBytes(dir / "head.exe", launcher.substr(0, 4096));
+    WriteFileBytes(dir / "plain.txt", "just text, no ELF header at all");
+    WriteFileBytes(dir / "empty", "");
+    std::string bogus = launcher;
+    bogus[0x2f] = '\x7f';  // section headers far beyond the end of the file
+    WriteFileBytes(dir / "bogus.exe", bogus);
+    for (const char* name : {"wrong.exe", "head.exe", "plain.txt", "empty", "bogus.exe"}) {
+        uint16_t file[4] = {}, product[4] = {};
+        int error = -1;
+        EXPECT_EQ(os::VersionRead::kNoVersion, ReadVersion(dir / name, file, product, error)) << name;
+    }
+    // This test program is ELF but was not stamped.
+    uint16_t file[4] = {}, product[4] = {};
+    int error = -1;
+    EXPECT_EQ(os::VersionRead::kNoVersion,
+              ReadVersion(fs::read_symlink("/proc/self/exe"), file, product, error));
+}
+
+TEST(OsVersion, UnreadableFileIsAnError) {
+    TempDir dir;
+    uint16_t file[4] = {}, product[4] = {};
+    int error = 0;
+    EXPECT_EQ(os::VersionRead::kError, ReadVersion(dir / "missing.exe", file, product, error));
+    EXPECT_EQ(ENOENT, error);
+    EXPECT_EQ(os::VersionRead::kError, ReadVersion(dir.path(), file, product, error));
+    EXPECT_EQ(EISDIR, error);
+}
