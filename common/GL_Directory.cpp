@@ -127,7 +127,9 @@ bool MatchesWildcard(const wchar_t* pattern, const wchar_t* name) {
     return *pattern == L'\0';
 }
 
-bool HasWildcard(const std::wstring& name) { return name.find_first_of(L"*?") != std::wstring::npos; }
+bool HasWildcard(const std::wstring& name) {
+    return name.find_first_of(L"*?") != std::wstring::npos;
+}
 
 // The name part of the standard path splitter: the last component without its extension.
 std::wstring SplitterFileName(const std::wstring& path) {
@@ -153,7 +155,8 @@ int ExpandSource(const std::wstring& source, std::vector<std::wstring>& items, b
     std::vector<os::DirEntry> entries;
     if (int error = os::ListDirectory(folder.empty() ? L"." : folder, entries)) return error;
     for (const os::DirEntry& entry : entries)
-        if (MatchesWildcard(name.c_str(), entry.name.c_str())) items.push_back(Join(folder, entry.name));
+        if (MatchesWildcard(name.c_str(), entry.name.c_str()))
+            items.push_back(Join(folder, entry.name));
     return 0;
 }
 
@@ -168,7 +171,8 @@ int Transfer(bool move, const std::wstring& source, const std::wstring& destinat
 
     bool intoFolder = multiple || os::IsDirectory(destination);
     std::wstring newName = StripTrailingSeparators(destination);
-    std::wstring folder = intoFolder ? destination : newName.substr(0, newName.rfind(os::kSep) + 1);
+    std::wstring folder =
+        intoFolder ? destination : newName.substr(0, newName.rfind(os::kSep) + 1);
     if (!folder.empty()) {
         if (int error = CreateFolderChain(folder)) return error;
     }

@@ -32,7 +32,8 @@ std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t units) {
         if (IsHighSurrogate(u) && i + 1 < units) {
             uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
             if (IsLowSurrogate(low)) {
-                text.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)));
+                uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                text.push_back(static_cast<wchar_t>(cp));
                 ++i;
                 continue;
             }

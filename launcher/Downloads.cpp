@@ -9,6 +9,7 @@
 #include "common/os/os.h"
 #include "launcher/LauncherContext.h"
 #include "server/GL_Internet.h"
+#include "server/GL_InternetFtp.h"
 
 namespace {
 
@@ -21,12 +22,6 @@ bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 bool HasDrive(const std::wstring& path) {
     return path.size() >= 2 && path[1] == L':' &&
            ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-}
-
-// The FTP transport arrives with its own unit; until then an FTP address cannot be served.
-bool FetchByFtp(const std::wstring& /*server*/, int /*port*/, const std::wstring& /*user*/,
-                const std::wstring& /*password*/, const DownloadSet& /*files*/) {
-    return false;
 }
 
 constexpr int kStatusUnsafeName = 15;
@@ -125,7 +120,7 @@ int DownloadFiles(UpdateInfo& info) {
     int port = 0;
     if (!SplitFtpAddress(info.SVR_URL, server, port))
         return GL_LOG('E', 0, 5, L"잘못된 svr_url 형식: %s", info.SVR_URL);
-    if (!FetchByFtp(server, port, kFtpUser, kFtpPassword, files))
+    if (!GL_FTP_Function(server, port, kFtpUser, kFtpPassword, true, nullptr, files))
         return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
     return 0;
 }

@@ -4,13 +4,10 @@
 #include "common/GL_File.h"
 #include "common/GL_Process.h"
 #include "launcher/LauncherContext.h"
+#include "launcher/MinSpec.h"
 #include "launcher/PackageInstall.h"
 
 namespace {
-
-// The prerequisites check arrives with its own unit; until then a stated minimum
-// specification is taken as met.
-bool MeetsMinSpec(const std::wstring& /*minSpec*/) { return true; }
 
 std::wstring SevenZipArguments(const std::wstring& package, const std::wstring& installFolder) {
     return GL_DEBUG_FormatMessage(L"x \"%s\" -o\"%s\" -y", package, installFolder);
@@ -69,7 +66,7 @@ int UpdateProgram(std::wstring& runExePath) {
     // Without an update a missing program is installed again from what is at hand.
     if (!info.NeedToUpdate && GL_FILE_Exists(info.RUN_EXE_PATH)) return 0;
 
-    if (!info.MIN_SPEC.empty() && !MeetsMinSpec(info.MIN_SPEC))
+    if (!info.MIN_SPEC.empty() && !CheckMinSpec(info.MIN_SPEC))
         return GL_LOG('E', 0, 62, L"최소사양 확인 실패");
 
     if (info.INSTALL_GB == L"INSTALLER") return UpdateByInstaller(info);

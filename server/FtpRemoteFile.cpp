@@ -50,6 +50,9 @@ bool CurlFtpFile::Open(const std::string& path) {
     curl_easy_setopt(handle, CURLOPT_URL, connection_.fileUrl(path).c_str());
     curl_easy_setopt(handle, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kNetworkReadSize);
+    // Read to the end of the data connection, not to the size the server announced: only
+    // then does a file that changed after its look-up show.
+    curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnReply);
@@ -102,6 +105,7 @@ void CurlFtpFile::Close() {
     open_ = false;
     connection_.endTransfer();
     CURL* handle = connection_.connection();
+    curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 0L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, DiscardBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, nullptr);

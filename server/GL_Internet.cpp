@@ -120,7 +120,10 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
         GL_LOG_DOWNLOAD(0, 5, "curl 초기화 실패\r\n%s", url);
         return false;
     }
-    if (!GL_DIRECTORY_MakeDirs(wideLocal)) {
+    // The folder is named with a closing separator: handed the file path itself, the folder
+    // chain would take a file name without an extension for one more folder.
+    const size_t lastSep = wideLocal.rfind(os::kSep);
+    if (lastSep != std::wstring::npos && !GL_DIRECTORY_MakeDirs(wideLocal.substr(0, lastSep + 1))) {
         GL_LOG_DOWNLOAD(os::LastError(), 10, "Can not create directory.\r\n%s", localPath);
         return false;
     }

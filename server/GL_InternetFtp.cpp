@@ -116,7 +116,10 @@ bool GL_FTP_Function(const std::wstring& serverUrl, int port, const std::wstring
 
 bool DownloadFile(FtpRemoteFile& remote, uint32_t expectedSize, const std::wstring& localPath,
                   const ProgressCallback& progress) {
-    if (!GL_DIRECTORY_MakeDirs(localPath)) {
+    // The folder is named with its closing separator: the folder chain would take a file
+    // name without an extension for one more folder.
+    const size_t lastSep = localPath.rfind(os::kSep);
+    if (lastSep != std::wstring::npos && !GL_DIRECTORY_MakeDirs(localPath.substr(0, lastSep + 1))) {
         GL_LOG('E', os::LastError(), 10, L"Can not create directory.\r\n%s", localPath);
         return false;
     }

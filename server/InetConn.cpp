@@ -61,6 +61,13 @@ bool IsPlainUrlByte(unsigned char c) {
 
 size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
 
+// Never longer than libcurl's own next deadline.
+int PollWait(CURLM* session, int waitMs) {
+    long deadline = -1;
+    curl_multi_timeout(session, &deadline);
+    return deadline >= 0 && deadline < waitMs ? static_cast<int>(deadline) : waitMs;
+}
+
 }  // namespace
 
 int DefaultPortForScheme(int schemeNumber) {
@@ -229,13 +236,17 @@ bool CInetConn::pumpTransfer(int waitMs) {
         active_ = true;
     } else if (finished_) {
         return false;
-    } else if (curl_multi_poll(session_, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
+    } else if (curl_multi_poll(session_, nullptr, 0, PollWait(session_, waitMs), nullptr) !=
+               CURLM_OK) {
         result_ = CURLE_RECV_ERROR;
         finished_ = true;
         return false;
     }
     int running = 0;
-    const CURLMcode code = curl_multi_perform(session_, &running);
+    CURLMcode code = curl_multi_perform(session_, &running);
+    // A step libcurl queued without a socket to wait on or a timer (the passive data
+    // connection, when the server's reply came at once) starts only on the next call.
+    if (code == CURLM_OK && running > 0) code = curl_multi_perform(session_, &running);
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(session_, &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == connection_) {

@@ -219,15 +219,16 @@ TEST_F(ProcessTest, RemovedExecutableKeepsItsPathAndCountsAsFree) {
     EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
 }
 
-TEST_F(ProcessTest, TerminateByNameEndsEveryCopyOfThePathGiven) {
-    const fs::path target = dir / "a" / "viewer.exe", other = dir / "b" / "viewer.exe";
-    const unsigned one = Launch(target).pid;
-    const unsigned two = Launch(target).pid;
-    const unsigned elsewhere = Launch(other).pid;
-    EXPECT_TRUE(GL_PROCESS_TerminateByName(W(target), W(eventName)));
+TEST_F(ProcessTest, TerminateByNameEndsEveryMatchingProgramAndNoOther) {
+    const std::string name = "viewer-" + shortName + ".exe";
+    const unsigned one = Launch(dir / "a" / name).pid;
+    const unsigned two = Launch(dir / "b" / name).pid;
+    const unsigned other = Launch(dir / "a" / ("editor-" + shortName + ".exe")).pid;
+    EXPECT_TRUE(GL_PROCESS_TerminateByName(W(name), L""));
     EXPECT_FALSE(ProcessAlive(static_cast<int>(one)));
     EXPECT_FALSE(ProcessAlive(static_cast<int>(two)));
-    EXPECT_TRUE(ProcessAlive(static_cast<int>(elsewhere)));
+    EXPECT_TRUE(ProcessAlive(static_cast<int>(other)));
+    EXPECT_EQ(log.Text(), "");
 }
 
 // ---- starting programs ---------------------------------------------------------------------
@@ -318,11 +319,19 @@ TEST_F(ProcessTest, WaitTimeLimitLeavesTheProgramRunning) {
 TEST_F(ProcessTest, WaitWithoutKeptHandlesWaitsForTheEnd) {
     const fs::path exe = dir / "quick.exe";
     CopySampleApp(exe);
-    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName}, {"ZEB_SAMPLE_APP_EXIT_AT_ONCE", "1"}});
+    const fs::path extra = dir / "records" / "extra.txt";
+    fs::create_directories(extra.parent_path());
+    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", shortName},
+                   {"ZEB_SAMPLE_APP_EXIT_AT_ONCE", "1"},
+                   {"ZEB_SAMPLE_APP_RECORD", extra.string()}});
     const auto info = GL_PROCESS_Run(false, 0, W(exe), L"x", true, GL_INFINITE);
     EXPECT_NE(info.dwProcessId, 0u);
     EXPECT_FALSE(ProcessAlive(static_cast<int>(info.dwProcessId)));
-    EXPECT_TRUE(fs::exists(dir / "received_args.txt"));
+    const auto record = ParseSampleAppRecord(ReadFileBytes(extra));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->pid, info.dwProcessId);
+    EXPECT_EQ(record->args, std::vector<std::string>{"x"});
+    EXPECT_EQ(ReadFileBytes(dir / "received_args.txt"), ReadFileBytes(extra));
 }
 
 TEST_F(ProcessTest, NoWindowFlagGivesNoConsoleAndNoFileIsInherited) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/os/os.h"
 #include "server/GL_Internet.h"
 #include "tests/support/LocalSockets.h"
 #include "tests/support/TempDir.h"
@@ -124,7 +125,7 @@ TEST_F(HttpTransport, NothingListeningFailsWithTwenty) {
 
 TEST_F(HttpTransport, PeerThatAnswersNothingIsAbandoned) {
     // Past the TLS handshake: the request is read, no reply ever comes.
-    server.server().Post("/hang", [this](const httplib::Request&, httplib::Response&) {
+    server.Post("/hang", [this](const httplib::Request&, httplib::Response&) {
         server.WaitUntilStopping();
     });
     server.Start();
@@ -217,21 +218,22 @@ TEST_F(HttpTransport, DownloadCreatesFoldersWritesBytesAndFollowsRedirects) {
     std::string bytes(300000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
     server.Serve("/real/setup.exe", 200, bytes);
-    server.server().Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+    server.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
         res.set_redirect("/real/setup.exe");
     });
     server.Start();
     const fs::path exe = dir / "new/deeper/setup.exe";
-    const fs::path korean = dir / "새 폴더/자료.bin";
+    std::wstring korean;  // the test runs in the C locale: no wide path conversions
+    ASSERT_TRUE(os::NarrowToWide((dir / "새 폴더/자료.bin").string(), korean));
     ASSERT_TRUE(GL_INTERNET_HTTPDownloadToFileByCurl(
         L"https://127.0.0.1:" + std::to_wstring(server.port()),
-        DownloadSet{{exe.wstring(), L"moved"}, {korean.wstring(), L"real/setup.exe"}}, true));
+        DownloadSet{{exe.wstring(), L"moved"}, {korean, L"real/setup.exe"}}, true));
     EXPECT_EQ(ReadFileBytes(exe), bytes);
-    EXPECT_EQ(ReadFileBytes(korean), bytes);
+    EXPECT_EQ(ReadFileBytes(dir / "새 폴더/자료.bin"), bytes);
     struct stat info {};
     ASSERT_EQ(stat(exe.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IXUSR, 0u);
-    ASSERT_EQ(stat(korean.c_str(), &info), 0);
+    ASSERT_EQ(stat((dir / "새 폴더/자료.bin").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & S_IXUSR, 0u);
 }
 
@@ -297,7 +299,7 @@ TEST_F(HttpTransport, FailureInTheMiddleKeepsEarlierFilesAndStops) {
 }
 
 TEST_F(HttpTransport, TruncatedTransferDeletesThePartialFile) {
-    server.server().Get("/cut", [](const httplib::Request&, httplib::Response& res) {
+    server.Get("/cut", [](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(100000, "application/octet-stream",
                                  [](size_t, size_t, httplib::DataSink& sink) {
                                      sink.write("0123456789", 10);
@@ -312,7 +314,7 @@ TEST_F(HttpTransport, TruncatedTransferDeletesThePartialFile) {
 }
 
 TEST_F(HttpTransport, StalledTransferIsAbandonedAndItsFileDeleted) {
-    server.server().Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
+    server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(100000, "application/octet-stream",
                                  [this](size_t, size_t, httplib::DataSink& sink) {
                                      sink.write("0123456789", 10);

@@ -142,6 +142,16 @@ protected:
     UpdateServerFixture server;
 };
 
+// Waits until the server has logged count request lines.
+bool WaitForLineCount(const UpdateServerFixture& server, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (server.RequestLines().size() < count) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 // --- NeedToUpdate ---------------------------------------------------------------------------
 
 TEST_F(UpdateServerTest, ProgramNeedsUpdateOnlyWhenClientVersionIsLower) {
@@ -283,7 +293,10 @@ TEST_F(UpdateServerTest, ConcurrentQueriesAllSucceed) {
     }
     for (auto& t : threads) t.join();
     EXPECT_EQ(ok.load(), 60);
-    EXPECT_TRUE(server.WaitForRequestLine("OK"));
+    // Lines written from the server's worker threads stay whole.
+    ASSERT_TRUE(WaitForLineCount(server, 60)) << server.Output();
+    for (const auto& line : server.RequestLines())
+        EXPECT_EQ(line, "POST /comp/zeb/update/v1/?cmd=zeb.launcher 200 OK");
 }
 
 // --- refused queries ------------------------------------------------------------------------
@@ -526,13 +539,19 @@ TEST_F(UpdateServerTest, LargeFileIsStreamedNotLoaded) {
 TEST_F(UpdateServerTest, LogsOneLinePerRequest) {
     Publish("p1", "1.0", "1.0");
     server.AddFile("files/a.bin", "a");
+    // The line is written after the reply: wait for each so the order is the requests'.
     ASSERT_TRUE(Get("/files/a.bin"));
+    ASSERT_TRUE(WaitForLineCount(server, 1));
     ASSERT_TRUE(Get("/files/none.bin"));
+    ASSERT_TRUE(WaitForLineCount(server, 2));
     ASSERT_TRUE(Get("/%2e%2e/x"));
+    ASSERT_TRUE(WaitForLineCount(server, 3));
     Query("p1", "", "");
+    ASSERT_TRUE(WaitForLineCount(server, 4));
     Query("p9", "", "");
+    ASSERT_TRUE(WaitForLineCount(server, 5));
     Post("x", "/comp/zeb/update/v1/?cmd=zeb.other");
-    ASSERT_TRUE(server.WaitForRequestLine("cmd=zeb.other"));
+    ASSERT_TRUE(WaitForLineCount(server, 6));
     const std::vector<std::string> expected = {
         "GET /files/a.bin 200",
         "GET /files/none.bin 404",

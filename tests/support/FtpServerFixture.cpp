@@ -85,7 +85,7 @@ bool FtpServerFixture::StartOnce() {
     }
     fs::permissions(config, fs::perms::owner_read | fs::perms::owner_write);
     server_.Stop();
-    if (!server_.Start(kVsftpd, {kVsftpd, config.string()}, {},
+    if (!server_.Start(kVsftpd, {config.string()}, {},
                        (dir_.path() / "vsftpd.out").string()))
         return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

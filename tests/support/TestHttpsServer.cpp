@@ -28,11 +28,34 @@ TestHttpsServer::TestHttpsServer(Certificate certificate) {
         record.path = req.target.substr(0, mark);
         if (mark != std::string::npos) record.query = req.target.substr(mark + 1);
         record.headers = req.headers;
-        record.body = req.body;
-        std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<std::mutex> lock(mutex_);
+        open_[&req] = requests_.size();
         requests_.push_back(std::move(record));
         return httplib::Server::HandlerResponse::Unhandled;
     });
+    server_->set_logger([this](const httplib::Request& req, const httplib::Response&) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_.erase(&req);
+    });
+}
+
+httplib::Server::Handler TestHttpsServer::Recording(httplib::Server::Handler handler) {
+    return [this, handler](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto it = open_.find(&req);
+            if (it != open_.end()) requests_[it->second].body = req.body;
+        }
+        handler(req, res);
+    };
+}
+
+void TestHttpsServer::Get(const std::string& pattern, httplib::Server::Handler handler) {
+    server_->Get(pattern, Recording(std::move(handler)));
+}
+
+void TestHttpsServer::Post(const std::string& pattern, httplib::Server::Handler handler) {
+    server_->Post(pattern, Recording(std::move(handler)));
 }
 
 TestHttpsServer::~TestHttpsServer() { Stop(); }
@@ -44,8 +67,8 @@ void TestHttpsServer::Serve(const std::string& path, int status, const std::stri
         res.status = status;
         res.set_content(body, contentType.c_str());
     };
-    server_->Get(path, handler);
-    server_->Post(path, handler);
+    Get(path, handler);
+    Post(path, handler);
 }
 
 void TestHttpsServer::Start() {

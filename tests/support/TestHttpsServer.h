@@ -3,7 +3,7 @@
 // exactly what a client sent and to answer it however the test likes.
 //
 //   TestHttpsServer server;                              // test CA's certificate
-//   server.server().Post("/api", [](const httplib::Request&, httplib::Response& res) {
+//   server.Post("/api", [](const httplib::Request&, httplib::Response& res) {
 //       res.set_content("{}", "application/json"); });
 //   server.Start();
 //   ... client talks to server.Url("/api") ...
@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,8 +46,10 @@ public:
     TestHttpsServer(const TestHttpsServer&) = delete;
     TestHttpsServer& operator=(const TestHttpsServer&) = delete;
 
-    // Set handlers here, before Start().
-    httplib::Server& server() { return *server_; }
+    // Handlers, set before Start(). Requests to them are recorded with their bodies; other
+    // requests without (httplib reads a body only for a handler).
+    void Get(const std::string& pattern, httplib::Server::Handler handler);
+    void Post(const std::string& pattern, httplib::Server::Handler handler);
     // Answers GET and POST of path with status and body.
     void Serve(const std::string& path, int status, const std::string& body,
                const std::string& contentType = "application/octet-stream");
@@ -59,12 +62,17 @@ public:
     // https://127.0.0.1:PORT followed by path.
     std::string Url(const std::string& path = "") const;
 
+    // Further settings of the server itself (time-outs, ...).
+    httplib::Server& server() { return *server_; }
+
     // Every request that reached the server, oldest first (recorded before its handler runs).
     std::vector<RecordedRequest> Requests() const;
     // Blocks until Stop() begins or limit passes; true when stopping.
     bool WaitUntilStopping(std::chrono::milliseconds limit = std::chrono::minutes(5));
 
 private:
+    httplib::Server::Handler Recording(httplib::Server::Handler handler);
+
     std::unique_ptr<httplib::SSLServer> server_;
     std::thread thread_;
     int port_ = 0;
@@ -72,4 +80,5 @@ private:
     std::condition_variable stopping_cv_;
     bool stopping_ = false;
     std::vector<RecordedRequest> requests_;
+    std::map<const httplib::Request*, size_t> open_;  // request in progress -> its record
 };

@@ -13,6 +13,7 @@
 #include "launcher/LauncherContext.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestHttpsServer.h"
+#include "tests/support/FtpServerFixture.h"
 #include "tests/support/LauncherRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -252,14 +253,25 @@ TEST_F(DownloadsTest, AnEmptyServerAddressIsStatusFive) {
     EXPECT_EQ(DownloadFiles(info), 5);
 }
 
-TEST_F(DownloadsTest, HttpsInCapitalsIsNotTheHttpTransport) {
+TEST_F(DownloadsTest, HttpsInCapitalsIsTakenAsAnFtpAddress) {
     host.Put("/files/viewer/pack.7z", "bytes");
-    std::string url = host.Url();
-    url.replace(0, 5, "HTTPS");
-    info.SVR_URL = Utf(url) + L"/files";  // three pieces: taken as an FTP address
+    info.SVR_URL = L"HTTPS://127.0.0.1";  // two pieces as an FTP address
     AddFile(info, File(L"pack.7z"));
 
-    EXPECT_EQ(DownloadFiles(info), 10);
+    EXPECT_EQ(DownloadFiles(info), 5);
+    EXPECT_EQ(Log("[ENU:5]잘못된 svr_url 형식: HTTPS://127.0.0.1").size(), 1u);
+    EXPECT_TRUE(host.Requests().empty());
+}
+
+TEST_F(DownloadsTest, AnFtpAddressIsFetchedOverFtp) {
+    FtpServerFixture ftp;
+    ftp.AddFile("viewer/bin/pack.7z", "over ftp");
+    info.SVR_URL = L"ftp://127.0.0.1:" + std::to_wstring(ftp.port());
+    info.ROOT_DIR_SVR = L"/viewer/";
+    AddFile(info, File(L"pack.7z", L"bin/"));
+
+    ASSERT_EQ(DownloadFiles(info), 0);
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "pack.7z"), "over ftp");
     EXPECT_TRUE(host.Requests().empty());
 }
 

@@ -154,15 +154,9 @@ TEST_F(DirectoryTest, MakeDirsThroughAFileFails) {
               std::string::npos)
         << Log();
     EXPECT_FALSE(GL_DIRECTORY_MakeDirs(W("blocker/")));
-    EXPECT_NE(Log().find("[ENU:40]CreateDirectory() 실패: " + U8("blocker/")), std::string::npos)
+    EXPECT_NE(Log().find("[ENU:40]CreateDirectory() 실패: " + U8("blocker/")),
+              std::string::npos)
         << Log();
-}
-
-TEST_F(DirectoryTest, MakeDirsRightAfterADeleteSucceeds) {
-    WriteFileBytes(dir / "prog/old/file.txt", "x");
-    ASSERT_TRUE(Action(DIR_ACTION_DELETE, false, "", "prog/"));
-    EXPECT_TRUE(GL_DIRECTORY_MakeDirs(W("prog/")));
-    EXPECT_TRUE(fs::is_directory(dir / "prog"));
 }
 
 // ---- clearing -----------------------------------------------------------------------------

@@ -191,8 +191,9 @@ TEST_P(RequiredMember, MissingOrOfAnotherTypeFailsWithItsStatusAndLine) {
         EXPECT_EQ(ParseUpdateInfo(doc, false, info), GetParam().status) << wrongType;
         const std::string message = "[ENU:" + std::to_string(GetParam().status) + "]설정내역에서 /" +
                                     std::string(member.begin(), member.end()) + " 항목 찾기 실패";
-        ASSERT_EQ(log.Lines().size(), 1u) << log.Text();
-        const std::string& line = log.Lines()[0];
+        const std::vector<std::string> lines = log.Lines();
+        ASSERT_EQ(lines.size(), 1u) << log.Text();
+        const std::string& line = lines[0];
         EXPECT_NE(line.find("[E]"), std::string::npos);
         EXPECT_NE(line.find(":ParseUpdateInfo:"), std::string::npos);
         EXPECT_EQ(line.substr(line.size() - message.size()), message);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 namespace httplib {
+struct Request;
 struct Response;
 }
 
@@ -28,5 +29,7 @@ struct ServedFile {
 ServedFile ResolveServedFile(const std::filesystem::path& root, std::string_view urlPath);
 
 // Answers with the file's bytes, read in pieces as the client takes them, so a file of any
-// size is streamed without being held in memory. Ranges are handled by the library.
-void StreamFile(const ServedFile& file, httplib::Response& response);
+// size is streamed without being held in memory. One range lying within the file gets 206
+// with that part; any other Range header is ignored and the whole file sent with 200.
+void StreamFile(const ServedFile& file, const httplib::Request& request,
+                httplib::Response& response);

@@ -49,7 +49,7 @@ void AnswerFile(const fs::path& root, const httplib::Request& request,
     const ServedFile file = ResolveServedFile(root, request.path);
     switch (file.state) {
         case FileLookup::kFound:
-            StreamFile(file, response);
+            StreamFile(file, request, response);
             return;
         case FileLookup::kRefused:
             response.status = 403;

@@ -1,0 +1,116 @@
+// Download throughput and memory: a 1 GiB file from a local HTTPS server, fetched by
+// GL_INTERNET_HTTPDownloadToFileByCurl and by the curl command-line tool in the same run.
+// Each client runs as a child process, so its peak resident memory is its own.
+//
+//   bench_download [MiB]          (default 1024)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "server/GL_Internet.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestCa.h"
+#include "tests/support/TestHttpsServer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Run {
+    double seconds = 0;
+    long maxRssKiB = 0;
+    bool ok = false;
+};
+
+Run RunChild(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Run run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.maxRssKiB = usage.ru_maxrss;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+int Fetch(const std::string& baseUrl, const std::string& localPath) {
+    return GL_INTERNET_HTTPDownloadToFileByCurl(baseUrl, DownloadSetA{{localPath, "big.bin"}}, true) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--fetch") == 0) return Fetch(argv[2], argv[3]);
+
+    const uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
+    const uint64_t size = mib << 20;
+    TrustTestCa();
+
+    // Generated content: a 1 MiB pattern repeated, no file behind it.
+    static std::string pattern(1 << 20, '\0');
+    for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>((i * 131) ^ (i >> 9));
+    TestHttpsServer server;
+    server.Get("/big.bin", [size](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(size, "application/octet-stream",
+                                 [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     const size_t at = offset % pattern.size();
+                                     const size_t n = std::min(length, pattern.size() - at);
+                                     return sink.write(pattern.data() + at, n);
+                                 });
+    });
+    server.Start();
+
+    TempDir dir;
+    const std::string local = (dir / "big.bin").string();
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    Run best[2];
+    for (int round = 0; round < 2; ++round) {
+        const Run launcher = RunChild({self, "--fetch", server.Url(), local});
+        const bool launcherSize = fs::exists(local) && fs::file_size(local) == size;
+        fs::remove(local);
+        const Run curl = RunChild({"curl", "-sS", "--fail", "--cacert", GetTestCa().caCert.string(), "-o",
+                                   local, server.Url("/big.bin")});
+        const bool curlSize = fs::exists(local) && fs::file_size(local) == size;
+        fs::remove(local);
+        if (!launcher.ok || !launcherSize || !curl.ok || !curlSize) {
+            std::fprintf(stderr, "download failed (launcher %d/%d, curl %d/%d)\n", launcher.ok, launcherSize,
+                         curl.ok, curlSize);
+            return 1;
+        }
+        if (round == 0 || launcher.seconds < best[0].seconds) best[0] = launcher;
+        if (round == 0 || curl.seconds < best[1].seconds) best[1] = curl;
+        best[0].maxRssKiB = std::max(best[0].maxRssKiB, launcher.maxRssKiB);
+        best[1].maxRssKiB = std::max(best[1].maxRssKiB, curl.maxRssKiB);
+    }
+
+    const double mibs = static_cast<double>(mib);
+    const double launcherRate = mibs / best[0].seconds;
+    const double curlRate = mibs / best[1].seconds;
+    std::printf("download of %llu MiB over HTTPS from 127.0.0.1 (best of 2, each in a child process)\n",
+                static_cast<unsigned long long>(mib));
+    std::printf("  GL_INTERNET_HTTPDownloadToFileByCurl: %8.1f MiB/s  peak RSS %6.1f MiB\n", launcherRate,
+                best[0].maxRssKiB / 1024.0);
+    std::printf("  curl command-line tool:               %8.1f MiB/s  peak RSS %6.1f MiB\n", curlRate,
+                best[1].maxRssKiB / 1024.0);
+    std::printf("  ratio launcher/curl: %.3f (target >= 0.9); launcher peak RSS target < 20 MiB: %s\n",
+                launcherRate / curlRate, best[0].maxRssKiB < 20 * 1024 ? "met" : "MISSED");
+    return 0;
+}

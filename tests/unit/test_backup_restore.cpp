@@ -1,0 +1,132 @@
+// Moving an installation aside and back: entries are renamed, never copied; a move that
+// fails half-way leaves the installation whole; a restore replaces whatever the failed
+// update left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "launcher/BackupRestore.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestLog.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+ino_t Inode(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// A file that cannot be renamed or deleted while it lives (root is not stopped by modes).
+class ImmutableFile {
+public:
+    explicit ImmutableFile(fs::path path) : path_(std::move(path)) {
+        WriteFileBytes(path_, "locked");
+        set_ = std::system(("chattr +i '" + path_.string() + "' 2>/dev/null").c_str()) == 0;
+    }
+    ~ImmutableFile() {
+        if (set_) std::system(("chattr -i '" + path_.string() + "' 2>/dev/null").c_str());
+    }
+    bool set() const { return set_; }
+
+private:
+    fs::path path_;
+    bool set_ = false;
+};
+
+class BackupRestore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(install / "bin/plugins");
+        WriteFileBytes(install / "app.exe", "old program");
+        WriteFileBytes(install / "bin/plugins/p.dll", "plugin");
+        WriteFileBytes(install / "readme", "no extension");
+    }
+    std::wstring Install() const { return install.wstring() + L"/"; }
+    std::wstring Backup() const { return backup.wstring() + L"/"; }
+    void ExpectOldInstallation(const fs::path& folder) {
+        EXPECT_EQ(ReadFileBytes(folder / "app.exe"), "old program");
+        EXPECT_EQ(ReadFileBytes(folder / "bin/plugins/p.dll"), "plugin");
+        EXPECT_EQ(ReadFileBytes(folder / "readme"), "no extension");
+    }
+
+    TestLog log;
+    TempDir dir;
+    fs::path install = dir / "inst";
+    fs::path backup = dir / "update/p1/temp";
+};
+
+TEST_F(BackupRestore, EveryEntryIsRenamedIntoTheBackup) {
+    const ino_t before = Inode(install / "bin/plugins/p.dll");
+
+    ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+
+    ExpectOldInstallation(backup);
+    EXPECT_EQ(Inode(backup / "bin/plugins/p.dll"), before);  // the same file, not a copy
+    EXPECT_TRUE(fs::is_empty(install));
+}
+
+TEST_F(BackupRestore, AMissingInstallationHasNothingToMove) {
+    fs::remove_all(install);
+    EXPECT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(BackupRestore, AFolderWithoutClosingSeparatorMovesOnlyItsOwnEntries) {
+    WriteFileBytes(dir / "inst.old", "sibling");
+    fs::create_directories(dir / "installer.d");
+    WriteFileBytes(dir / "installer.d/x.txt", "sibling");
+
+    ASSERT_TRUE(MoveInstallationToBackup(install.wstring(), Backup()));
+
+    EXPECT_EQ(ReadFileBytes(dir / "inst.old"), "sibling");
+    EXPECT_EQ(ReadFileBytes(dir / "installer.d/x.txt"), "sibling");
+    ExpectOldInstallation(backup);
+}
+
+TEST_F(BackupRestore, AMoveThatFailsHalfWayPutsTheMovedEntriesBack) {
+    ImmutableFile locked(install / "zz.lock");  // listed last: the others move first
+    if (!locked.set()) GTEST_SKIP() << "chattr +i not available here";
+
+    EXPECT_FALSE(MoveInstallationToBackup(Install(), Backup()));
+
+    ExpectOldInstallation(install);
+    EXPECT_EQ(ReadFileBytes(install / "zz.lock"), "locked");
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(BackupRestore, RestoreReplacesWhatTheFailedUpdateLeftWithTheOldFiles) {
+    ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+    WriteFileBytes(install / "app.exe", "half-unpacked new program");
+    WriteFileBytes(install / "new-only.dat", "new");
+
+    EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 0);
+
+    ExpectOldInstallation(install);
+    EXPECT_FALSE(fs::exists(install / "new-only.dat"));
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(BackupRestore, WithoutABackupTheRestoreLeavesTheInstallationAlone) {
+    EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 0);
+    ExpectOldInstallation(install);
+}
+
+TEST_F(BackupRestore, ARestoreThatCannotMoveBackKeepsTheBackupAndReportsItsStatus) {
+    ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+    ImmutableFile locked(backup / "zz.lock");
+    if (!locked.set()) GTEST_SKIP() << "chattr +i not available here";
+
+    EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 75);
+
+    EXPECT_TRUE(fs::exists(backup / "zz.lock"));
+    const auto lines = log.Matching("[ENU:75]백업해둔 설치파일들을 복구 실패\r\rFrom: " +
+                                    backup.string() + "/\r\nTo: " + install.string() + "/");
+    EXPECT_EQ(lines.size(), 1u) << log.Text();
+}
+
+}  // namespace

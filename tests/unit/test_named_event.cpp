@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "common/os/os.h"
+#include "tests/support/SampleApp.h"
+
+namespace {
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// An event of this test alone, removed at the end.
+class EventTest : public ::testing::Test {
+protected:
+    std::wstring name = Wide(SampleAppEventName(UniqueShortName("event")));
+    ~EventTest() override { os::RemoveNamedEvent(name); }
+};
+
+}  // namespace
+
+TEST_F(EventTest, OneSignalWakesOneWait) {
+    os::EventHandle created = 0, opened = 0;
+    ASSERT_EQ(os::CreateNamedEvent(name, created), 0);
+    ASSERT_EQ(os::OpenNamedEvent(name, opened), 0);
+    EXPECT_EQ(os::SignalNamedEvent(opened), 0);
+    EXPECT_TRUE(os::WaitNamedEvent(created, 0));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(os::WaitNamedEvent(created, 150));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
+    os::CloseNamedEvent(opened);
+    os::CloseNamedEvent(created);
+}
+
+TEST_F(EventTest, SignalLeftFromAKilledProgramDoesNotReachTheNextOne) {
+    os::EventHandle first = 0;
+    ASSERT_EQ(os::CreateNamedEvent(name, first), 0);
+    EXPECT_EQ(os::SignalNamedEvent(first), 0);
+    os::CloseNamedEvent(first);  // never removed, as after a kill
+    os::EventHandle second = 0;
+    ASSERT_EQ(os::CreateNamedEvent(name, second), 0);
+    EXPECT_FALSE(os::WaitNamedEvent(second, 0));
+    os::CloseNamedEvent(second);
+}
+
+TEST_F(EventTest, SlashInANameIsKeptInsideTheOneName) {
+    const std::wstring slashed = name + L"/part";
+    os::EventHandle event = 0, same = 0;
+    ASSERT_EQ(os::CreateNamedEvent(slashed, event), 0);
+    EXPECT_EQ(os::OpenNamedEvent(name + L"_part", same), 0);
+    os::CloseNamedEvent(same);
+    os::CloseNamedEvent(event);
+    os::RemoveNamedEvent(slashed);
+}
+
+TEST(EventNames, EmptyNameIsRefused) {
+    os::EventHandle event = 0;
+    EXPECT_NE(os::CreateNamedEvent(L"", event), 0);
+    EXPECT_NE(os::OpenNamedEvent(L"", event), 0);
+}
