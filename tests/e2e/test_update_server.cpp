@@ -418,6 +418,29 @@ TEST_F(UpdateServerTest, ServesFilesBelowTheFolderByteForByte) {
     EXPECT_EQ(res->body, bytes);
 }
 
+TEST_F(UpdateServerTest, RangeWithinTheFileGetsThatPartOtherRangesTheWholeFile) {
+    const std::string bytes = "0123456789abcdef";
+    server.AddFile("files/r.bin", bytes);
+    auto client = server.Client();
+    const std::tuple<const char*, int, std::string> cases[] = {
+        {"bytes=2-3", 206, "23"},
+        {"bytes=10-", 206, "abcdef"},
+        {"bytes=-3", 206, "def"},
+        {"bytes=15-15", 206, "f"},
+        // Past the end, or several ranges: the whole file rather than a wrong length.
+        {"bytes=10-100", 200, bytes},
+        {"bytes=16-", 200, bytes},
+        {"bytes=-17", 200, bytes},
+        {"bytes=0-1,4-5", 200, bytes},
+    };
+    for (const auto& [range, status, body] : cases) {
+        auto res = client->Get("/files/r.bin", {{"Range", range}});
+        ASSERT_TRUE(res) << range;
+        EXPECT_EQ(res->status, status) << range;
+        EXPECT_EQ(res->body, body) << range;
+    }
+}
+
 TEST_F(UpdateServerTest, ServesTheSevenZipToolAtItsObjectStoragePath) {
     server.Publish7Zip();
     httplib::Result res = Get("/zeb-mh/Tools/7z/7za.exe");
