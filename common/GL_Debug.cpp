@@ -128,8 +128,9 @@ void Output(const std::wstring& logFile, const std::wstring& sourceFile, int lin
     os::DebugOutputNarrow(text.compare(19, 3, L"[E]") == 0 ? "Error: " : "Warning: ");
     os::DebugOutput(text);
     if (!logFile.empty()) {
-        State().logFile = Cut(logFile, kPathChars);
-        _dbg_MakeDirs(State().logFile);
+        const std::wstring named = Cut(logFile, kPathChars);
+        State().logFile = named;
+        _dbg_MakeDirs(named);
     }
     // Narrow text is UTF-8 here, which has a form for every character but broken ones.
     const std::string bytes = os::WideToNarrowLossy(text);

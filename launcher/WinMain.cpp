@@ -38,8 +38,10 @@ void DispatchItems(LauncherContext& ctx, const ItemMap& items) {
             } else if (name == kItemTestUpdateUrl || name == kItemTestPathRun) {
                 // Development items: the user is told, except on the temporary launcher's
                 // run, which repeats the first run's command line.
-                if (!ctx.launchedAsTemporary) ShowTimedMessage(name + L"항목을 사용중입니다.: " + value, L"");
-                (name == kItemTestUpdateUrl ? ctx.updateServerUrl : ctx.runPathOverride) = value;
+                if (!ctx.launchedAsTemporary)
+                    ShowTimedMessage(name + L"항목을 사용중입니다.: " + value, L"");
+                if (name == kItemTestUpdateUrl) ctx.updateServerUrl = value;
+                else ctx.runPathOverride = value;
             }
             BuildForwardedArg(name, value, request.programArgs);
         }

@@ -89,13 +89,18 @@ size_t CurlFtpFile::Read(void* buffer, size_t size) {
             continue;
         }
         if (ended_) break;
+        target_ = out + copied;
+        targetRoom_ = size - copied;
         if (paused_) {
             // libcurl hands over what it held back from inside this call.
             paused_ = false;
             curl_easy_pause(connection_.connection(), CURLPAUSE_CONT);
-            continue;
+        } else if (!connection_.pumpTransfer(kWaitMs)) {
+            NoteEnd();
         }
-        if (!connection_.pumpTransfer(kWaitMs)) NoteEnd();
+        copied = size - targetRoom_;
+        target_ = nullptr;
+        targetRoom_ = 0;
     }
     return copied;
 }
@@ -127,12 +132,20 @@ size_t CurlFtpFile::OnData(char* data, size_t size, size_t count, void* self) {
         file->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }
+    file->accepted_ = true;
+    // Bytes go to the waiting reader first, in order: only when nothing is buffered.
+    size_t direct = 0;
+    if (file->Buffered() == 0 && file->targetRoom_ > 0) {
+        direct = std::min(bytes, file->targetRoom_);
+        std::memcpy(file->target_, data, direct);
+        file->target_ += direct;
+        file->targetRoom_ -= direct;
+    }
     try {
-        file->pending_.insert(file->pending_.end(), data, data + bytes);
+        file->pending_.insert(file->pending_.end(), data + direct, data + bytes);
     } catch (const std::bad_alloc&) {
         return 0;  // ends the transfer instead of unwinding through libcurl
     }
-    file->accepted_ = true;
     return bytes;
 }
 

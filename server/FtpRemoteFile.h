@@ -54,6 +54,9 @@ private:
     void NoteEnd();
 
     CInetConn& connection_;
+    // While Read waits, arriving bytes go straight to its buffer; the rest waits here.
+    char* target_ = nullptr;
+    size_t targetRoom_ = 0;
     std::vector<char> pending_;
     size_t readPos_ = 0;
     bool open_ = false;

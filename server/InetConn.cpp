@@ -245,8 +245,12 @@ bool CInetConn::pumpTransfer(int waitMs) {
     int running = 0;
     CURLMcode code = curl_multi_perform(session_, &running);
     // A step libcurl queued without a socket to wait on or a timer (the passive data
-    // connection, when the server's reply came at once) starts only on the next call.
-    if (code == CURLM_OK && running > 0) code = curl_multi_perform(session_, &running);
+    // connection, when the server's reply came at once) starts only on the next call. Once
+    // data flows there is no such step.
+    curl_off_t received = 0;
+    curl_easy_getinfo(connection_, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (code == CURLM_OK && running > 0 && received == 0)
+        code = curl_multi_perform(session_, &running);
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(session_, &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == connection_) {

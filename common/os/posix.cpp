@@ -327,10 +327,15 @@ bool ShowZenity(const std::string& caption, const std::string& body, uint32_t ti
                     const_cast<char*>(text.c_str()), nullptr};
     pid_t pid;
     if (::posix_spawnp(&pid, "zenity", nullptr, nullptr, argv, environ) != 0) return false;
-    int status;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
     }
-    return true;
+    // OK, closed by the user, or timed out; anything else (no connection to the display)
+    // means nobody saw the box.
+    if (!WIFEXITED(status)) return false;
+    const int code = WEXITSTATUS(status);
+    return code == 0 || code == 1 || code == 5;
 }
 
 // Waits up to timeoutMs for the user to press Enter on the terminal.

@@ -66,6 +66,9 @@ protected:
     std::string shortName = UniqueShortName("proc");
     std::string eventName = SampleAppEventName(shortName);
 
+    // A killed program leaves its event behind.
+    ~ProcessTest() override { os::RemoveNamedEvent(W(eventName)); }
+
     // A copy of the sample program started without wait and without kept handles.
     SampleAppRecord Launch(const fs::path& exe, const std::map<std::string, std::string>& env = {},
                            const std::wstring& arguments = L"") {

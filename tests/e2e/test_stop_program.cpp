@@ -21,6 +21,7 @@ protected:
     TestLog log;
     TempDir dir;
     std::vector<uint32_t> started;
+    std::vector<std::wstring> shortNames;
     UpdateInfo info;
 
     StopProgramTest() {
@@ -31,6 +32,8 @@ protected:
     }
 
     ~StopProgramTest() override {
+        // A killed program leaves its event behind.
+        for (const auto& name : shortNames) os::RemoveNamedEvent(ExitEventName(name));
         for (const uint32_t pid : started) {
             os::ProcessHandle process = 0;
             if (os::OpenProcess(pid, process) != 0) continue;
@@ -44,6 +47,7 @@ protected:
         std::map<std::string, std::string> all{
             {"ZEB_SAMPLE_APP_SHORT_NM", fs::path(info.SHORT_NM).string()}};
         for (const auto& [name, value] : env) all[name] = value;
+        shortNames.push_back(fs::path(all["ZEB_SAMPLE_APP_SHORT_NM"]).wstring());
         ScopedEnv scoped(all);
         if (!fs::exists(exe)) CopySampleApp(exe);
         fs::remove(exe.parent_path() / "received_args.txt");

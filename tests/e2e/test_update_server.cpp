@@ -381,15 +381,17 @@ TEST_F(UpdateServerTest, BrokenReleaseIsAnException) {
     const std::string launcher = server.LauncherInfo("1.0").ToJson();
     const std::string program = Program("1.0").ToJson();
     ProductInfo nonNumeric = Program("1.0-beta");
+    const std::string withLauncher = R"(,"UPDATE_LAUNCHER_INFO":)" + launcher + "}";
     const std::pair<const char*, std::string> broken[] = {
         {"truncated", R"({"UPDATE_PRG_INFO":{"UP_VERSION":"1.0")"},
         {"empty", ""},
         {"array", "[]"},
         {"noLauncher", R"({"UPDATE_PRG_INFO":)" + program + "}"},
-        {"launcherNotObject", R"({"UPDATE_PRG_INFO":)" + program + R"(,"UPDATE_LAUNCHER_INFO":"x"})"},
-        {"noVersion", R"({"UPDATE_PRG_INFO":{"SHORT_NM":"V"},"UPDATE_LAUNCHER_INFO":)" + launcher + "}"},
-        {"numericVersion", R"({"UPDATE_PRG_INFO":{"UP_VERSION":1},"UPDATE_LAUNCHER_INFO":)" + launcher + "}"},
-        {"nonNumeric", R"({"UPDATE_PRG_INFO":)" + nonNumeric.ToJson() + R"(,"UPDATE_LAUNCHER_INFO":)" + launcher + "}"},
+        {"launcherNotObject",
+         R"({"UPDATE_PRG_INFO":)" + program + R"(,"UPDATE_LAUNCHER_INFO":"x"})"},
+        {"noVersion", R"({"UPDATE_PRG_INFO":{"SHORT_NM":"V"})" + withLauncher},
+        {"numericVersion", R"({"UPDATE_PRG_INFO":{"UP_VERSION":1})" + withLauncher},
+        {"nonNumeric", R"({"UPDATE_PRG_INFO":)" + nonNumeric.ToJson() + withLauncher},
     };
     for (const auto& [prgId, text] : broken) {
         server.PublishReleaseText(prgId, text);
@@ -513,6 +515,37 @@ TEST_F(UpdateServerTest, SymlinkStayingInsideTheFolderIsServed) {
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
     EXPECT_EQ(res->body, "PACK");
+}
+
+TEST_F(UpdateServerTest, PublishedArchiveLiesWhereTheInformationPointsAndUnpacks) {
+    TempDir content;
+    WriteFileBytes(content / "viewer.exe", "#!/bin/sh\n");
+    WriteFileBytes(content / "data" / "a.txt", "A");
+    const ProductInfo program = server.PublishProgramArchive(
+        "Viewer", "1.2.0", content.path(), "%ProgramData%Viewer/", "viewer.exe");
+    server.PublishRelease("p1", program, server.LauncherInfo("1.0.0.0"));
+
+    const Reply reply = Query("p1", "", "1.0.0.0");
+    ASSERT_EQ(reply.result, "OK") << reply.body;
+    const auto& prg = reply.info["UPDATE_PRG_INFO"];
+    ASSERT_EQ(std::string(prg["SVR_URL"].GetString()), server.FileUrl());
+    const auto& file = prg["FILES"][0];
+    // Where a client fetches it: SVR_URL + ROOT_DIR_SVR + SUB_DIR_SVR + FILE_NM.
+    const std::string path = std::string("/") + prg["ROOT_DIR_SVR"].GetString() +
+                             file["SUB_DIR_SVR"].GetString() + file["FILE_NM"].GetString();
+    auto res = Get(path);
+    ASSERT_TRUE(res) << path;
+    ASSERT_EQ(res->status, 200) << path;
+    EXPECT_EQ(static_cast<long long>(res->body.size()), file["FILE_SIZE"].GetInt64());
+
+    TempDir unpacked;
+    WriteFileBytes(unpacked / "pack.7z", res->body);
+    const std::string out = "-o" + (unpacked / "out").string();
+    const ProcessResult x =
+        RunProcess(Find7zz().string(), {"x", "-y", out, (unpacked / "pack.7z").string()});
+    ASSERT_EQ(x.exitCode, 0) << x.out << x.err;
+    EXPECT_EQ(ReadFileBytes(unpacked / "out" / "viewer.exe"), "#!/bin/sh\n");
+    EXPECT_EQ(ReadFileBytes(unpacked / "out" / "data" / "a.txt"), "A");
 }
 
 // Peak resident memory of a process in KiB, from /proc.

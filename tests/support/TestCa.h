@@ -1,6 +1,6 @@
 #pragma once
-// A certificate authority and a server certificate for 127.0.0.1 and localhost, made once
-// per test process with the openssl tool, so tests can run real HTTPS peers.
+// A certificate authority and a server certificate for 127.0.0.1 and localhost, made by the
+// build with the openssl tool, so tests can run real HTTPS peers.
 #include <filesystem>
 
 struct TestCa {

@@ -48,7 +48,8 @@ void WriteFiles(JsonWriter& writer, const std::vector<ReleaseFile>& files) {
 void WriteAtomically(const fs::path& path, const std::string& bytes) {
     const fs::path temporary = path.string() + ".tmp";
     WriteFileBytes(temporary, bytes);
-    if (ReadFileBytes(temporary) != bytes) throw std::runtime_error("cannot write " + path.string());
+    if (ReadFileBytes(temporary) != bytes)
+        throw std::runtime_error("cannot write " + path.string());
     fs::rename(temporary, path);
 }
 
@@ -273,7 +274,8 @@ fs::path Find7zz() {
     const char* pathVariable = std::getenv("PATH");
     std::istringstream folders(pathVariable ? pathVariable : "");
     for (std::string folder; std::getline(folders, folder, ':');) {
-        if (!folder.empty() && fs::exists(fs::path(folder) / "7zz")) return fs::path(folder) / "7zz";
+        const fs::path candidate = fs::path(folder) / "7zz";
+        if (!folder.empty() && fs::exists(candidate)) return candidate;
     }
     throw std::runtime_error("7zz not found (Debian package 7zip)");
 }

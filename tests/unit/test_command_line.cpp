@@ -158,10 +158,6 @@ TEST(WindowsCommandLine, ShellAndCreateProcessFormsTokenizeAlike) {
     EXPECT_EQ(items, (ItemMap{{L"PRG_ID", L"p1"}, {L"PRG_ARGS", L"/a \"b\""}, {L"X", L""}}));
 }
 
-TEST(WindowsCommandLine, NoArgumentsGiveEmptyText) {
-    EXPECT_EQ(BuildWindowsCommandLine({}).text, L"");
-}
-
 TEST(WindowsCommandLine, Utf8ArgumentsConvertExactly) {
     const auto rebuilt = BuildWindowsCommandLine({"--PRG_ID=프로그램", "--A=\xF0\x9F\x98\x80"});
     EXPECT_EQ(rebuilt.text, L"--PRG_ID=\"프로그램\" --A=\"\U0001F600\"");

@@ -201,6 +201,26 @@ TEST_F(RegistryTest, GetSubKeysOfAMissingKeyIsAnErrorWithStatus10AndError2) {
     EXPECT_NE(lines[0].find(":GLCRegistry::GetSubKeys:"), std::string::npos);
 }
 
+TEST_F(RegistryTest, SubKeysThatCannotBeListedFailWithStatus20) {
+    WriteRegistryKey("SOFTWARE\\Uninstall\\good");
+    std::filesystem::create_directories(RegistryKeyFolder("SOFTWARE\\Uninstall") /
+                                        std::string("bad\xFF"));
+    std::vector<std::wstring> names;
+    EXPECT_FALSE(registry.GetSubKeys(L"SOFTWARE\\Uninstall", names));
+    const auto lines = log.Matching("[ENU:20]RegEnumKey() 실패[ENW:84]");
+    ASSERT_EQ(lines.size(), 1u) << log.Text();
+    EXPECT_NE(lines[0].find("[E]"), std::string::npos);
+    EXPECT_NE(lines[0].find(":GLCRegistry::GetSubKeys:"), std::string::npos);
+}
+
+TEST_F(RegistryTest, HasKeyTellsWhetherTheKeyExistsWithoutLogging) {
+    WriteRegistryKey(kKey);
+    EXPECT_TRUE(registry.HasKey(kWideKey));
+    EXPECT_TRUE(registry.HasKey(L"software\\vendor"));
+    EXPECT_FALSE(registry.HasKey(L"SOFTWARE\\Vendor\\Other"));
+    EXPECT_EQ(log.Text(), "");
+}
+
 TEST_F(RegistryTest, TheDataFolderIsTakenFromTheEnvironmentAtEachCall) {
     WriteRegistryKey(kKey, R"({"Name": "first"})");
     const std::string first = std::getenv("ProgramData");

@@ -89,13 +89,23 @@ TEST_F(InstalledProgramTest, OnlyThePlainUninstallKeyIsSearchedHere) {
     EXPECT_EQ(result, L"");
 }
 
-TEST_F(InstalledProgramTest, MissingUninstallKeyReturns10) {
+TEST_F(InstalledProgramTest, MissingUninstallKeyMeansNothingIsInstalled) {
     WriteRegistryKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    std::wstring result = L"old";
+    EXPECT_EQ(GetUninstallInfoFromReg(result, L"p1", L"DisplayVersion"), 0);
+    EXPECT_EQ(result, L"old");
+    EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(InstalledProgramTest, UninstallKeyThatCannotBeListedReturns10) {
+    Entry("{0001}", R"({"DisplayName": "p1", "DisplayVersion": "1.0"})");
+    // A folder name without a text form cannot be handed on as a key name.
+    std::filesystem::create_directories(RegistryKeyFolder(kUninstall) / std::string("bad\xFF"));
     std::wstring result = L"old";
     EXPECT_EQ(GetUninstallInfoFromReg(result, L"p1", L"DisplayVersion"), 10);
     EXPECT_EQ(result, L"old");
     const auto lines = log.Matching("[ENU:10]pReg->GetSubKeys() 실패");
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 1u) << log.Text();
     EXPECT_NE(lines[0].find(":GetUninstallInfoFromReg:"), std::string::npos);
-    EXPECT_EQ(log.Matching("RegOpenKeyEx() 실패").size(), 1u);
+    EXPECT_EQ(log.Matching("[ENU:20]RegEnumKey() 실패").size(), 1u);
 }

@@ -182,11 +182,4 @@ TEST_F(FolderMacros, OtherTextIsLeftAlone) {
     }
 }
 
-TEST_F(FolderMacros, UnsetVariablesUseTheLinuxFolders) {
-    unsetenv("ProgramFiles");
-    unsetenv("ProgramData");
-    EXPECT_EQ(ExpandFolderMacros(L"%ProgramFilesX86%App"), L"/opt/App");
-    EXPECT_EQ(ExpandFolderMacros(L"%ProgramData%App"), L"/var/lib/App");
-}
-
 }  // namespace

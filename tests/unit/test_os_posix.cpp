@@ -211,6 +211,10 @@ TEST(OsOutput, MessageBoxWithDisplayRunsZenity) {
     EXPECT_TRUE(os::MessageBoxTimeout(L"제목", L"본문 text", 10000));
     EXPECT_EQ("--info\n--timeout=10\n--title=제목\n--text=본문 text\n", ReadFileBytes(record));
     EXPECT_EQ("", err.Text());
+    // A zenity that cannot reach the display leaves the message to standard error.
+    WriteFileBytes(dir / "zenity", "#!/bin/sh\nexit 255\n");
+    EXPECT_TRUE(os::MessageBoxTimeout(L"제목", L"본문", 100));
+    EXPECT_EQ("[제목] 본문\n", err.Text());
 }
 
 // ---- single files -----------------------------------------------------------------------

@@ -30,11 +30,6 @@ TEST(BuildTimedMessage, UnknownProgramIdAndDetailBlock) {
                         L"\r\n\r\nPath: /l/ZEB.Launcher.exe");
 }
 
-TEST(BuildTimedMessage, EmptyTextStillCarriesCommandLineAndPath) {
-    const auto box = BuildTimedMessage(L"p", L"C", L"cl", L"/m", L"", L"");
-    EXPECT_EQ(box.body, L"\r\n\r\nCommand line value: cl\r\n\r\nPath: /m");
-}
-
 // Without a display the box goes to standard error, and it shows the context's values.
 TEST(ShowTimedMessage, ShowsContextValuesWithMaskedPass) {
     unsetenv("DISPLAY");
