@@ -101,8 +101,8 @@ bool GL_FILE_Delete(const std::wstring& path) {
 
 bool GL_FILE_Delete(const std::string& path) {
     std::wstring wide = GL_STRING_ConvMBSToWCS(path);
-    // A path that cannot be read as text names no file we could vouch is gone.
-    if (wide.empty() && !path.empty()) return false;
+    // Narrow text that does not convert whole would name another file, or none.
+    if (GL_STRING_ConvWCSToMBS(wide) != path) return false;
     return GL_FILE_Delete(wide);
 }
 

@@ -17,6 +17,9 @@ FtpFileInfo FtpLookUpFile(CInetConn& connection, const std::string& path) {
     FtpFileInfo info;
     CURL* handle = connection.connection();
     if (handle == nullptr) return info;
+    // File look-ups and transfers speak FTP only: a connection made for another service
+    // finds no file, whatever its scheme would let libcurl fetch.
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(handle, CURLOPT_URL, connection.fileUrl(path).c_str());
     curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
     const CURLcode code = connection.runTransfer();
@@ -47,6 +50,7 @@ bool CurlFtpFile::Open(const std::string& path) {
     readPos_ = 0;
     accepted_ = paused_ = ended_ = false;
     osError_ = 0;
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(handle, CURLOPT_URL, connection_.fileUrl(path).c_str());
     curl_easy_setopt(handle, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kNetworkReadSize);

@@ -608,6 +608,10 @@ bool TreePaths(const std::wstring& from, const std::wstring& to, fs::path& src, 
 int MoveTree(const std::wstring& from, const std::wstring& to) {
     fs::path src, dst;
     if (!TreePaths(from, to, src, dst)) return errno;
+    // The common case, a new name on the same file system, is one rename; anything else
+    // (an existing target to merge or replace, another file system) takes the long way.
+    if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(src, ec))) return Fail(ENOENT);
     if (fs::is_directory(fs::symlink_status(src, ec)) && Within(dst, src)) return Fail(EINVAL);

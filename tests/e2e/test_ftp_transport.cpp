@@ -15,6 +15,8 @@
 #include "tests/support/LocalSockets.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCa.h"
+#include "tests/support/TestHttpsServer.h"
 #include "tests/support/TestLog.h"
 
 namespace fs = std::filesystem;
@@ -431,6 +433,29 @@ TEST_F(FtpPeerTransport, StalledTransferIsAbandoned) {
     unsetenv("ZEB_TEST_STALL_TIME");
     EXPECT_FALSE(fs::exists(dir_ / "stall.bin"));
     EXPECT_EQ(log_.Matching("[ENU:20]Can not download the file.").size(), 1u) << log_.Text();
+}
+
+}  // namespace
+
+namespace {
+
+// A server address whose scheme is not FTP still goes the FTP way: nothing is fetched over
+// that scheme's own protocol, however willing its server.
+TEST(FtpOnly, AnHttpsAddressFetchesNothing) {
+    TrustTestCa();
+    TestHttpsServer web;
+    web.Serve("/file.bin", 200, "served over https");
+    web.Start();
+    TempDir dir;
+    TestLog log;
+    const DownloadSet files{{Wide(dir / "file.bin"), L"file.bin"}};
+
+    EXPECT_FALSE(GL_FTP_Function(L"HTTPS://127.0.0.1", web.port(), L"anonymous", L"", true,
+                                 nullptr, files));
+
+    EXPECT_FALSE(fs::exists(dir / "file.bin"));
+    EXPECT_TRUE(web.Requests().empty());
+    EXPECT_TRUE(AnyContains(log.Lines(), "FtpGetFileInfo() 실패\nfile.bin")) << log.Text();
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // company pass, the client-information file, and text that must survive without a locale.
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "common/GL_File.h"
 #include "common/os/os.h"
@@ -24,7 +23,6 @@ const std::string kFormatText =
     "--COMP_PASS=\"[company pass]\" --CUST_ID=\"[customer id]\" --PRG_ID=\"[program id]\" "
     "--PRG_ARGS=\"[program command line]\"";
 const std::string kCaptionTail = ": 이 창은 잠시 후 자동으로 닫힙니다.";
-const std::regex kGuid("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
 
 std::string LauncherPath() { return fs::canonical(ZEB_LAUNCHER_EXE).string(); }
 
@@ -33,7 +31,16 @@ std::string LauncherVersion() {
     std::wstring version;
     EXPECT_TRUE(GL_FILE_GetVersion(fs::canonical(ZEB_LAUNCHER_EXE).wstring(), false, version));
     const std::string text = Utf8(version);
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d+\.\d+\.\d+\.\d+)"))) << text;
+    int numbers = 0;
+    for (size_t start = 0; start <= text.size(); ++numbers) {
+        size_t dot = text.find('.', start);
+        if (dot == std::string::npos) dot = text.size();
+        const std::string number = text.substr(start, dot - start);
+        EXPECT_TRUE(!number.empty() && number.find_first_not_of("0123456789") == std::string::npos)
+            << text;
+        start = dot + 1;
+    }
+    EXPECT_EQ(numbers, 4) << text;
     return text;
 }
 
@@ -45,15 +52,10 @@ std::string MissingItemBody(const std::string& maskedCommandLine, const std::str
 
 // PC_GUID and PATH_LAUNCHER of the client-information file, checked for its exact layout.
 std::pair<std::string, std::string> ClientInfoMembers(const fs::path& programData) {
-    static const std::regex kFile(
-        "\xEF\xBB\xBF\\{\n    \"PC_GUID\": \"([^\"]*)\",\n    \"PATH_LAUNCHER\": \"([^\"]*)\"\n\\}");
-    const std::string text = ReadClientInfo(programData);
-    std::smatch m;
-    if (!std::regex_match(text, m, kFile)) {
-        ADD_FAILURE() << "client information: " << text;
-        return {};
-    }
-    return {m[1], m[2]};
+    std::pair<std::string, std::string> members;
+    const std::string bytes = ReadClientInfo(programData);
+    EXPECT_TRUE(ParseClientInfo(bytes, members.first, members.second)) << bytes;
+    return members;
 }
 
 LauncherOptions Options(const TempDir& dir) {
@@ -118,7 +120,7 @@ TEST(Startup, FullCommandLineIsMaskedForwardedAndKeepsThePcGuid) {
     EXPECT_EQ(first.err.find("Can not find command line item"), std::string::npos);
 
     const auto [guid, path] = ClientInfoMembers(dir.path());
-    EXPECT_TRUE(std::regex_match(guid, kGuid)) << guid;
+    EXPECT_TRUE(IsPcGuid(guid)) << guid;
     EXPECT_EQ(path, LauncherPath());
 
     const ProcessResult second = RunLauncher(args, Options(dir));

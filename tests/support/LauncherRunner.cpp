@@ -1,11 +1,59 @@
 #include "tests/support/LauncherRunner.h"
 
-#include <regex>
 #include <thread>
 
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// "MM-DD hh:mm:ss.mmm [": how every log line begins.
+bool StartsLogLine(const std::string& text, size_t at) {
+    static const char kShape[] = "00-00 00:00:00.000 [";
+    for (size_t i = 0; kShape[i] != '\0'; ++i) {
+        if (at + i >= text.size()) return false;
+        const char c = text[at + i];
+        if (kShape[i] == '0' ? (c < '0' || c > '9') : c != kShape[i]) return false;
+    }
+    return true;
+}
+
+bool IsHexNumber(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+}  // namespace
+
+bool IsPcGuid(const std::string& text) {
+    static const char kShape[] = "xxxxxxxx-xxxx-4xxx-vxxx-xxxxxxxxxxxx";
+    if (text.size() != sizeof kShape - 1) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+        switch (kShape[i]) {
+            case 'x': if (!hex) return false; break;
+            case 'v': if (c != '8' && c != '9' && c != 'a' && c != 'b') return false; break;
+            default: if (c != kShape[i]) return false;
+        }
+    }
+    return true;
+}
+
+bool ParseClientInfo(const std::string& bytes, std::string& pcGuid, std::string& launcherPath) {
+    static const std::string kHead = "\xEF\xBB\xBF{\n    \"PC_GUID\": \"";
+    static const std::string kMiddle = "\",\n    \"PATH_LAUNCHER\": \"";
+    static const std::string kTail = "\"\n}";
+    if (bytes.compare(0, kHead.size(), kHead) != 0) return false;
+    const size_t middle = bytes.find(kMiddle, kHead.size());
+    if (middle == std::string::npos || bytes.size() < middle + kMiddle.size() + kTail.size() ||
+        bytes.compare(bytes.size() - kTail.size(), kTail.size(), kTail) != 0)
+        return false;
+    pcGuid = bytes.substr(kHead.size(), middle - kHead.size());
+    const size_t pathStart = middle + kMiddle.size();
+    launcherPath = bytes.substr(pathStart, bytes.size() - kTail.size() - pathStart);
+    return true;
+}
 
 EnvChanges LauncherEnvironment(const LauncherOptions& options) {
     EnvChanges env;
@@ -53,12 +101,17 @@ std::string ReadLauncherLog(const fs::path& programData) {
 
 std::vector<std::string> ReadLauncherLogLines(const fs::path& programData) {
     // A message may hold CR LF itself: a line ends only where the next one starts.
-    static const std::regex kLineEnd(R"(\r\n(?=\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[|$))");
     const std::string log = ReadLauncherLog(programData);
     std::vector<std::string> lines;
-    std::sregex_token_iterator it(log.begin(), log.end(), kLineEnd, -1), end;
-    for (; it != end; ++it)
-        if (it->length() > 0) lines.push_back(*it);
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find("\r\n", start);
+        while (end != std::string::npos && end + 2 < log.size() && !StartsLogLine(log, end + 2))
+            end = log.find("\r\n", end + 2);
+        if (end == std::string::npos) end = log.size();
+        lines.push_back(log.substr(start, end - start));
+        start = end + 2;
+    }
     return lines;
 }
 
@@ -77,20 +130,40 @@ bool WaitForLauncherLog(const fs::path& programData, const std::string& needle,
 }
 
 bool ParseLogLine(const std::string& text, LogLine& out) {
-    // A line carries the source location whenever the caller named its source file.
-    static const std::regex kLine(
-        R"(^\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[(.)\]\[([^:\]]*):([0-9a-f]+):([0-9a-f]+)\])"
-        R"(\[([^:\]]*):([^\]]*?):(\d+)\] )");
-    std::smatch m;
-    if (!std::regex_search(text, m, kLine)) return false;
-    out.level = m[1].str()[0];
-    out.executable = m[2];
-    out.pid = std::stoul(m[3], nullptr, 16);
-    out.tid = std::stoul(m[4], nullptr, 16);
-    out.sourceFile = m[5];
-    out.function = m[6];
-    out.line = std::stoi(m[7]);
-    out.message = text.substr(static_cast<size_t>(m.length(0)));
+    static const std::string kOpen = "[";
+    if (!StartsLogLine(text, 0) || text.size() < 23 || text.compare(21, 2, "][") != 0)
+        return false;
+    out.level = text[20];
+    // [executable:pid:tid]
+    const size_t processEnd = text.find(']', 23);
+    if (processEnd == std::string::npos) return false;
+    const std::string process = text.substr(23, processEnd - 23);
+    const size_t tidColon = process.rfind(':');
+    const size_t pidColon = tidColon == std::string::npos || tidColon == 0
+                                ? std::string::npos
+                                : process.rfind(':', tidColon - 1);
+    if (pidColon == std::string::npos) return false;
+    out.executable = process.substr(0, pidColon);
+    const std::string pid = process.substr(pidColon + 1, tidColon - pidColon - 1);
+    const std::string tid = process.substr(tidColon + 1);
+    if (!IsHexNumber(pid) || !IsHexNumber(tid)) return false;
+    out.pid = std::stoul(pid, nullptr, 16);
+    out.tid = std::stoul(tid, nullptr, 16);
+    // [file:function:line] (the function may hold "::")
+    if (text.compare(processEnd + 1, 1, kOpen) != 0) return false;
+    const size_t whereStart = processEnd + 2;
+    const size_t whereEnd = text.find("] ", whereStart);
+    if (whereEnd == std::string::npos) return false;
+    const std::string where = text.substr(whereStart, whereEnd - whereStart);
+    const size_t fileColon = where.find(':');
+    const size_t lineColon = where.rfind(':');
+    if (fileColon == std::string::npos || lineColon == fileColon) return false;
+    const std::string line = where.substr(lineColon + 1);
+    if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos) return false;
+    out.sourceFile = where.substr(0, fileColon);
+    out.function = where.substr(fileColon + 1, lineColon - fileColon - 1);
+    out.line = std::stoi(line);
+    out.message = text.substr(whereEnd + 2);
     return true;
 }
 

@@ -26,7 +26,8 @@ EnvChanges LauncherEnvironment(const LauncherOptions& options);
 // Runs the launcher with args (argv[1..]) and waits for it.
 ProcessResult RunLauncher(const std::vector<std::string>& args, const LauncherOptions& options);
 
-// Starts the launcher in the background (for runs that must be watched or stopped).
+// Starts the launcher in the background (for runs that must be watched or stopped); it runs
+// in the current directory, options.workingDirectory and options.timeout do not apply.
 bool StartLauncher(BackgroundProcess& process, const std::vector<std::string>& args,
                    const LauncherOptions& options, const std::string& outputFile = "");
 
@@ -50,6 +51,13 @@ std::string ReadClientInfo(const std::filesystem::path& programData);
 // Polls the log until it contains needle; false on time-out.
 bool WaitForLauncherLog(const std::filesystem::path& programData, const std::string& needle,
                         std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// 8-4-4-4-12 lower-case hex digits, "4" as the 13th digit, 8, 9, a or b as the 17th.
+bool IsPcGuid(const std::string& text);
+// The members of a client-information file in its exact layout (signature, four-space
+// indent, PC_GUID then PATH_LAUNCHER); false when the bytes differ from it. Members that
+// need JSON escapes come back escaped.
+bool ParseClientInfo(const std::string& bytes, std::string& pcGuid, std::string& launcherPath);
 
 // Parts of one log line: "MM-DD hh:mm:ss.mmm [L][exe:pid:tid][file:function:line] message".
 struct LogLine {

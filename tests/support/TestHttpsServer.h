@@ -13,7 +13,6 @@
 // WaitUntilStopping(), which returns once Stop() begins, so the server can always stop.
 #include <httplib.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>

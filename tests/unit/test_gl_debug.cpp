@@ -94,24 +94,6 @@ TEST_F(GlDebug, ErrorLineHasTheDocumentedBytes) {
               AfterTime(ReadFileBytes(log)));
 }
 
-TEST_F(GlDebug, TimeStampIsLocalTimeNow) {
-    const fs::path log = UseLog();
-    GL_DEBUG_Log(L"", 'E', L"", L"", 1, 0, 0, L"now");
-    const std::string text = ReadFileBytes(log);
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char expected[16];
-    std::strftime(expected, sizeof expected, "%m-%d %H:%M", &local);
-    // A minute boundary between the line and the check is the only allowed difference.
-    if (text.compare(0, 11, expected) != 0) {
-        const std::time_t before = t - 60;
-        localtime_r(&before, &local);
-        std::strftime(expected, sizeof expected, "%m-%d %H:%M", &local);
-    }
-    EXPECT_EQ(expected, text.substr(0, 11));
-}
-
 TEST_F(GlDebug, LocationPartFollowsWhatTheCallerGave) {
     const fs::path log = UseLog();
     GL_DEBUG_Log(L"", 'E', L"", L"OnlyFunction", 9, 0, 5, L"a");

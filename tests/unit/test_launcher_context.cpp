@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <regex>
 #include <set>
 
 #include "common/os/os.h"
 #include "launcher/ClientInfo.h"
 #include "launcher/FolderMacros.h"
 #include "launcher/LauncherContext.h"
+#include "tests/support/LauncherRunner.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
 
@@ -23,7 +23,7 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-const std::wregex kGuidPattern(L"[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+bool IsGuid(const std::wstring& text) { return IsPcGuid(Utf8(text)); }
 
 TEST(LauncherLayout, PerProgramFoldersAndFiles) {
     LauncherContext ctx;
@@ -60,12 +60,17 @@ TEST(GeneratePcGuid, FormatAndDistribution) {
     std::set<wchar_t> variants, digits;
     for (int i = 0; i < 2000; ++i) {
         const std::wstring guid = GeneratePcGuid();
-        ASSERT_TRUE(std::regex_match(guid, kGuidPattern)) << Utf8(guid);
+        ASSERT_TRUE(IsGuid(guid)) << Utf8(guid);
         seen.insert(guid);
         variants.insert(guid[19]);
         digits.insert(guid[0]);
         digits.insert(guid[35]);
     }
+    // The pattern itself rejects what the generator must never give.
+    for (const char* bad :
+         {"D8eacf15-9d07-43fa-b8e0-ce9f15016ce5", "d8eacf15-9d07-53fa-b8e0-ce9f15016ce5",
+          "d8eacf15-9d07-43fa-c8e0-ce9f15016ce5", "d8eacf159d07-43fa-b8e0-ce9f15016ce5a"})
+        EXPECT_FALSE(IsPcGuid(bad)) << bad;
     EXPECT_EQ(seen.size(), 2000u);
     EXPECT_EQ(variants, (std::set<wchar_t>{L'8', L'9', L'a', L'b'}));
     EXPECT_EQ(digits.size(), 16u);
@@ -90,7 +95,7 @@ protected:
 TEST_F(ClientInfoFile, FirstRunCreatesFoldersAndFile) {
     WriteClientInfo(L"/opt/z/ZEB.Launcher.exe");
     const std::wstring guid = Context().pcGuid;
-    ASSERT_TRUE(std::regex_match(guid, kGuidPattern));
+    ASSERT_TRUE(IsGuid(guid));
     EXPECT_EQ(Context().clientInfoFile, dir_.wpath() + L"/Vantrel/ZebCliInfo.json");
     EXPECT_EQ(ReadFileBytes(File()),
               "\xEF\xBB\xBF{\n    \"PC_GUID\": \"" + Utf8(guid) +
@@ -138,7 +143,7 @@ TEST_F(ClientInfoFile, BrokenFileGetsANewIdentifierAndIsOverwritten) {
         WriteFileBytes(File(), content);
         WriteClientInfo(L"/l");
         const std::wstring guid = Context().pcGuid;
-        EXPECT_TRUE(std::regex_match(guid, kGuidPattern)) << content;
+        EXPECT_TRUE(IsGuid(guid)) << content;
         EXPECT_EQ(ReadFileBytes(File()), Expected(guid, L"/l")) << content;
     }
 }
@@ -146,7 +151,7 @@ TEST_F(ClientInfoFile, BrokenFileGetsANewIdentifierAndIsOverwritten) {
 TEST_F(ClientInfoFile, UnreadablePlaceStillGivesAnIdentifier) {
     fs::create_directories(File());  // a folder where the file belongs: neither read nor write
     WriteClientInfo(L"/l");
-    EXPECT_TRUE(std::regex_match(Context().pcGuid, kGuidPattern));
+    EXPECT_TRUE(IsGuid(Context().pcGuid));
     EXPECT_TRUE(fs::is_directory(File()));
 }
 

@@ -85,14 +85,6 @@ TEST(OsErrors, TextsEndInLineBreakAndUnknownCodesHaveNone) {
     EXPECT_EQ(L"", os::ErrorText(-5));
 }
 
-TEST(OsErrors, NamedCodesAreDistinctWhereCallersTellThemApart) {
-    EXPECT_EQ(ENOENT, os::err::kFileNotFound);
-    EXPECT_NE(os::err::kNoMoreItems, os::err::kMoreData);
-    EXPECT_NE(os::err::kAlreadyExists, os::err::kAccessDenied);
-    os::SetLastError(EPIPE);
-    EXPECT_EQ(EPIPE, os::LastError());
-}
-
 // ---- environment and folders ------------------------------------------------------------
 
 TEST(OsFolders, CommonAppDataFollowsProgramData) {
