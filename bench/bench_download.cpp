@@ -3,9 +3,6 @@
 // Each client runs as a child process, so its peak resident memory is its own.
 //
 //   bench_download [MiB]          (default 1024)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "server/GL_Internet.h"
+#include "tests/support/MeasuredRun.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestHttpsServer.h"
@@ -25,31 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
-    double seconds = 0;
-    long maxRssKiB = 0;
-    bool ok = false;
-};
-
-Run RunChild(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.maxRssKiB = usage.ru_maxrss;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
 
 int Fetch(const std::string& baseUrl, const std::string& localPath) {
     return GL_INTERNET_HTTPDownloadToFileByCurl(baseUrl, DownloadSetA{{localPath, "big.bin"}}, true) ? 0 : 1;
@@ -81,12 +54,12 @@ int main(int argc, char** argv) {
     TempDir dir;
     const std::string local = (dir / "big.bin").string();
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    Run best[2];
+    MeasuredRun best[2];
     for (int round = 0; round < 2; ++round) {
-        const Run launcher = RunChild({self, "--fetch", server.Url(), local});
+        const MeasuredRun launcher = RunMeasured({self, "--fetch", server.Url(), local});
         const bool launcherSize = fs::exists(local) && fs::file_size(local) == size;
         fs::remove(local);
-        const Run curl = RunChild({"curl", "-sS", "--fail", "--cacert", GetTestCa().caCert.string(), "-o",
+        const MeasuredRun curl = RunMeasured({"curl", "-sS", "--fail", "--cacert", GetTestCa().caCert.string(), "-o",
                                    local, server.Url("/big.bin")});
         const bool curlSize = fs::exists(local) && fs::file_size(local) == size;
         fs::remove(local);

@@ -3,9 +3,6 @@
 // child process, so its peak resident memory is its own.
 //
 //   bench_ftp [MiB]          (default 1024)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,40 +17,13 @@
 #include "common/GL_Debug.h"
 #include "server/GL_InternetFtp.h"
 #include "tests/support/FtpServerFixture.h"
+#include "tests/support/MeasuredRun.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
-    double seconds = 0;
-    double cpuSeconds = 0;  // user + system
-    long maxRssKiB = 0;
-    bool ok = false;
-};
-
-Run RunChild(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.maxRssKiB = usage.ru_maxrss;
-    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
 
 int Fetch(int port, const std::string& localPath, const std::string& logFile) {
     GL_DEBUG_SetLogFile(fs::path(logFile).wstring());
@@ -87,12 +57,12 @@ int main(int argc, char** argv) {
     const std::string log = (dir / "bench.log").string();
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string url = "ftp://127.0.0.1:" + std::to_string(server.port()) + "/big.bin";
-    Run best[2];
+    MeasuredRun best[2];
     for (int round = 0; round < 2; ++round) {
-        const Run launcher = RunChild({self, "--fetch", std::to_string(server.port()), local, log});
+        const MeasuredRun launcher = RunMeasured({self, "--fetch", std::to_string(server.port()), local, log});
         const bool launcherSize = fs::exists(local) && fs::file_size(local) == size;
         fs::remove(local);
-        const Run curl = RunChild({"curl", "-sS", "-o", local, url});
+        const MeasuredRun curl = RunMeasured({"curl", "-sS", "-o", local, url});
         const bool curlSize = fs::exists(local) && fs::file_size(local) == size;
         fs::remove(local);
         if (!launcher.ok || !launcherSize || !curl.ok || !curlSize) {

@@ -1,13 +1,7 @@
 // System folders, folder chains, clearing, and shell-style move, copy and delete.
 #include "common/GL_Directory.h"
 
-// GCC 12 reports a false "may be used uninitialized" inside its own regex compiler when
-// built with the sanitizers; the headers are included first so that the silence covers
-// them alone.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
-#pragma GCC diagnostic pop
 
 #include <cwchar>
 #include <cwctype>
