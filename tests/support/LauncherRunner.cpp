@@ -2,22 +2,12 @@
 
 #include <thread>
 
+#include "tests/support/LogEntries.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// "MM-DD hh:mm:ss.mmm [": how every log line begins.
-bool StartsLogLine(const std::string& text, size_t at) {
-    static const char kShape[] = "00-00 00:00:00.000 [";
-    for (size_t i = 0; kShape[i] != '\0'; ++i) {
-        if (at + i >= text.size()) return false;
-        const char c = text[at + i];
-        if (kShape[i] == '0' ? (c < '0' || c > '9') : c != kShape[i]) return false;
-    }
-    return true;
-}
 
 bool IsHexNumber(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string::npos;
@@ -100,19 +90,7 @@ std::string ReadLauncherLog(const fs::path& programData) {
 }
 
 std::vector<std::string> ReadLauncherLogLines(const fs::path& programData) {
-    // A message may hold CR LF itself: a line ends only where the next one starts.
-    const std::string log = ReadLauncherLog(programData);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find("\r\n", start);
-        while (end != std::string::npos && end + 2 < log.size() && !StartsLogLine(log, end + 2))
-            end = log.find("\r\n", end + 2);
-        if (end == std::string::npos) end = log.size();
-        lines.push_back(log.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return SplitLogEntries(ReadLauncherLog(programData));
 }
 
 std::string ReadClientInfo(const fs::path& programData) {
@@ -131,7 +109,7 @@ bool WaitForLauncherLog(const fs::path& programData, const std::string& needle,
 
 bool ParseLogLine(const std::string& text, LogLine& out) {
     static const std::string kOpen = "[";
-    if (!StartsLogLine(text, 0) || text.size() < 23 || text.compare(21, 2, "][") != 0)
+    if (!StartsLogEntry(text, 0) || text.size() < 23 || text.compare(21, 2, "][") != 0)
         return false;
     out.level = text[20];
     // [executable:pid:tid]
