@@ -128,8 +128,14 @@ run_launcher() {
 
 run_launcher "first start: nothing installed yet" ZEB_SAMPLE_APP_EXIT_AT_ONCE=1
 run_launcher "second start: everything current, the program keeps running"
+running_pid=$(sed -n 's/^pid=//p' "$record")
 publish 1.1.0
 run_launcher "third start: version 1.1.0 published" ZEB_SAMPLE_APP_EXIT_AT_ONCE=1
+# Ended means gone, or a zombie its new parent has not collected yet.
+state=$(sed -n 's/^[^)]*) \(.\).*/\1/p' "/proc/$running_pid/stat" 2>/dev/null || true)
+if [ -n "$running_pid" ] && { [ -z "$state" ] || [ "$state" = Z ]; }; then
+  echo "-- the program of the second start (pid $running_pid) was asked to close and has ended"
+fi
 
 echo
 echo "== the launcher's log ($log), without libcurl's own trace lines"
