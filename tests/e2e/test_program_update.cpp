@@ -7,6 +7,8 @@
 #include <string>
 
 #include "common/GL_File.h"
+#include "tests/support/FtpServerFixture.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/SampleApp.h"
 #include "tests/support/UpdateScenario.h"
 
@@ -123,7 +125,7 @@ TEST_F(ProgramUpdate, AnArchiveThatFailsTwiceBringsTheOldFilesBack) {
     const std::string copy = (s.TempFolder() / (s.shortName + ".7z")).string();
     EXPECT_EQ(s.Log("[ENU:80]압축파일 풀기 실패\r\n파일경로: " + copy).size(), 1u)
         << ReadLauncherLog(s.ProgramData());
-    EXPECT_TRUE(Contains(run.err, kUpdateFailed)) << run.err;
+    EXPECT_TRUE(ShownBox(run.err, kUpdateFailed)) << run.err;
     EXPECT_EQ(FilesBelow(s.Install()),
               (std::vector<std::string>{"received_args.txt", "user.cfg", "version.txt",
                                         "viewer.exe"}));
@@ -212,7 +214,7 @@ TEST_F(InstallerUpdate, AFailingInstallerIsRetriedFromTheCopyThenTheOldFilesCome
     EXPECT_EQ(ReadFileBytes(s.Install() / "user.cfg"), "settings");
     EXPECT_EQ(StartedVersion(), "old");
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
-    EXPECT_TRUE(Contains(run.err, kUpdateFailed)) << run.err;
+    EXPECT_TRUE(ShownBox(run.err, kUpdateFailed)) << run.err;
 }
 
 // ---- kinds that are not installed -------------------------------------------------------
@@ -229,7 +231,7 @@ TEST_F(ProgramUpdate, SeveralFilesAreTheUnsupportedKindFiles) {
 
     EXPECT_EQ(s.Log("[ENU:65]아직 지원하지 않는 유형: FILES").size(), 1u)
         << ReadLauncherLog(s.ProgramData());
-    EXPECT_TRUE(Contains(run.err, kUpdateFailed)) << run.err;
+    EXPECT_TRUE(ShownBox(run.err, kUpdateFailed)) << run.err;
     EXPECT_EQ(StartedVersion(), "old");
 }
 
@@ -242,7 +244,7 @@ TEST_F(ProgramUpdate, TheLauncherFileAsProgramIsNotSupported) {
 
     EXPECT_EQ(s.Log("[ENU:70]지원하지 않는 파일 유형: LAUNCHER").size(), 1u)
         << ReadLauncherLog(s.ProgramData());
-    EXPECT_TRUE(Contains(run.err, kUpdateFailed)) << run.err;
+    EXPECT_TRUE(ShownBox(run.err, kUpdateFailed)) << run.err;
     EXPECT_EQ(StartedVersion(), "old");
 }
 
@@ -263,11 +265,41 @@ TEST_F(ProgramUpdate, AFileNameThatClimbsOutOfTheDownloadFolderIsRefused) {
     EXPECT_EQ(s.Log("[ENU:15]다운로드 경로로 쓸 수 없는 이름(FILE_NM): " + escaped).size(), 1u)
         << ReadLauncherLog(s.ProgramData());
     EXPECT_EQ(s.Log("[ENU:35]압축 파일 다운로드 실패").size(), 1u);
-    EXPECT_TRUE(Contains(run.err, kUpdateFailed)) << run.err;
+    EXPECT_TRUE(ShownBox(run.err, kUpdateFailed)) << run.err;
     EXPECT_FALSE(fs::exists(s.dir.path() / "escaped.7z"));
     EXPECT_EQ(ReadFileBytes(s.Install() / "user.cfg"), "settings");
     EXPECT_FALSE(fs::exists(s.Root() / "_update" / s.shortName));
     EXPECT_EQ(StartedVersion(), "old");
+}
+
+}  // namespace
+
+namespace {
+
+// The same first installation with the package on an FTP server: only the update API is
+// asked over HTTPS.
+TEST_F(ProgramUpdate, PackageOnAnFtpServerIsInstalledAndStarted) {
+    FtpServerFixture ftp;
+    const fs::path content = s.dir.path() / "content-ftp";
+    s.MakeContent(content, "3.0.0");
+    const fs::path archive = s.dir.path() / "pack.7z";
+    Make7zArchive(content, archive);
+    ftp.AddFile("viewer/3.0.0/pack.7z", ReadFileBytes(archive));
+    ProductInfo program = s.server.PublishProgramArchive(s.shortName, "3.0.0", content,
+                                                         s.InstallFolder(), "viewer.exe");
+    program.serverUrl = "ftp://127.0.0.1:" + std::to_string(ftp.port());
+    program.rootDirSvr = "/viewer/";
+    program.files.at(0).name = "pack.7z";
+    program.files.at(0).subDirSvr = "3.0.0/";
+    Publish(program);
+
+    const ProcessResult run = Run();
+
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(StartedVersion(), "3.0.0");
+    EXPECT_FALSE(ShownBox(run.err, kUpdateFailed)) << run.err;
+    for (const std::string& line : s.server.RequestLines())
+        EXPECT_EQ(line.find("GET "), std::string::npos) << line;
 }
 
 }  // namespace

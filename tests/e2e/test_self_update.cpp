@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/GL_File.h"
+#include "tests/support/MessageBoxes.h"
 #include "tests/support/UpdateScenario.h"
 
 namespace fs = std::filesystem;
@@ -155,8 +156,7 @@ TEST_F(SelfUpdate, AnOldLauncherStillRunningAfterFiveSecondsKeepsItsFile) {
 
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_GE(waited, std::chrono::seconds(5));
-    EXPECT_NE(run.err.find("런처 업데이트 후처리 중 구버전 런처 종료대기 실패"), std::string::npos)
-        << run.err;
+    EXPECT_TRUE(ShownBox(run.err, "런처 업데이트 후처리 중 구버전 런처 종료대기 실패")) << run.err;
     EXPECT_EQ(s.Log("[ENU:84]런처 업데이트 후처리 중 구버전 런처 종료대기 실패").size(), 1u);
     EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(ZEB_LAUNCHER_EXE));
     EXPECT_TRUE(fs::exists(tempLauncher));
@@ -176,8 +176,7 @@ TEST_F(SelfUpdate, APendingFileWithoutTheCommandLineStillUpdatesAndStartsTheProg
         }());
 
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("런처 업데이트 후처리 중 인자읽기 실패1: _PRG_ARGS_TMP"), std::string::npos)
-        << run.err;
+    EXPECT_TRUE(ShownBox(run.err, "런처 업데이트 후처리 중 인자읽기 실패1: _PRG_ARGS_TMP")) << run.err;
     EXPECT_EQ(s.Log("[ENU:81]런처 업데이트 후처리 중 인자읽기 실패1: _PRG_ARGS_TMP").size(), 1u);
     EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(ZEB_LAUNCHER_EXE));
     EXPECT_EQ(Starts(), "--LAUNCHER_UPDATED=p1\nend\n") << ReadLauncherLog(s.ProgramData());
