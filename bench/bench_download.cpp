@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 int Fetch(const std::string& baseUrl, const std::string& localPath) {
     return GL_INTERNET_HTTPDownloadToFileByCurl(baseUrl, DownloadSetA{{localPath, "big.bin"}}, true) ? 0 : 1;
 }
@@ -54,36 +53,13 @@ int main(int argc, char** argv) {
     TempDir dir;
     const std::string local = (dir / "big.bin").string();
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    MeasuredRun best[2];
-    for (int round = 0; round < 2; ++round) {
-        const MeasuredRun launcher = RunMeasured({self, "--fetch", server.Url(), local});
-        const bool launcherSize = fs::exists(local) && fs::file_size(local) == size;
-        fs::remove(local);
-        const MeasuredRun curl = RunMeasured({"curl", "-sS", "--fail", "--cacert", GetTestCa().caCert.string(), "-o",
-                                   local, server.Url("/big.bin")});
-        const bool curlSize = fs::exists(local) && fs::file_size(local) == size;
-        fs::remove(local);
-        if (!launcher.ok || !launcherSize || !curl.ok || !curlSize) {
-            std::fprintf(stderr, "download failed (launcher %d/%d, curl %d/%d)\n", launcher.ok, launcherSize,
-                         curl.ok, curlSize);
-            return 1;
-        }
-        if (round == 0 || launcher.seconds < best[0].seconds) best[0] = launcher;
-        if (round == 0 || curl.seconds < best[1].seconds) best[1] = curl;
-        best[0].maxRssKiB = std::max(best[0].maxRssKiB, launcher.maxRssKiB);
-        best[1].maxRssKiB = std::max(best[1].maxRssKiB, curl.maxRssKiB);
-    }
-
-    const double mibs = static_cast<double>(mib);
-    const double launcherRate = mibs / best[0].seconds;
-    const double curlRate = mibs / best[1].seconds;
-    std::printf("download of %llu MiB over HTTPS from 127.0.0.1 (best of 2, each in a child process)\n",
-                static_cast<unsigned long long>(mib));
-    std::printf("  GL_INTERNET_HTTPDownloadToFileByCurl: %8.1f MiB/s  peak RSS %6.1f MiB\n", launcherRate,
-                best[0].maxRssKiB / 1024.0);
-    std::printf("  curl command-line tool:               %8.1f MiB/s  peak RSS %6.1f MiB\n", curlRate,
-                best[1].maxRssKiB / 1024.0);
-    std::printf("  ratio launcher/curl: %.3f (target >= 0.9); launcher peak RSS target < 20 MiB: %s\n",
-                launcherRate / curlRate, best[0].maxRssKiB < 20 * 1024 ? "met" : "MISSED");
+    DownloadRace best;
+    if (!RaceDownloads({self, "--fetch", server.Url(), local},
+                       {"curl", "-sS", "--fail", "--cacert", GetTestCa().caCert.string(), "-o",
+                        local, server.Url("/big.bin")},
+                       local, size, 2, best))
+        return 1;
+    PrintDownloadRace("over HTTPS from 127.0.0.1", "GL_INTERNET_HTTPDownloadToFileByCurl", mib, 2,
+                      best, 0.9);
     return 0;
 }

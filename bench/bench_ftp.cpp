@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 int Fetch(int port, const std::string& localPath, const std::string& logFile) {
     GL_DEBUG_SetLogFile(fs::path(logFile).wstring());
     const DownloadSet files = {{fs::path(localPath).wstring(), L"big.bin"}};
@@ -57,35 +56,10 @@ int main(int argc, char** argv) {
     const std::string log = (dir / "bench.log").string();
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string url = "ftp://127.0.0.1:" + std::to_string(server.port()) + "/big.bin";
-    MeasuredRun best[2];
-    for (int round = 0; round < 2; ++round) {
-        const MeasuredRun launcher = RunMeasured({self, "--fetch", std::to_string(server.port()), local, log});
-        const bool launcherSize = fs::exists(local) && fs::file_size(local) == size;
-        fs::remove(local);
-        const MeasuredRun curl = RunMeasured({"curl", "-sS", "-o", local, url});
-        const bool curlSize = fs::exists(local) && fs::file_size(local) == size;
-        fs::remove(local);
-        if (!launcher.ok || !launcherSize || !curl.ok || !curlSize) {
-            std::fprintf(stderr, "download failed (launcher %d/%d, curl %d/%d)\n", launcher.ok,
-                         launcherSize, curl.ok, curlSize);
-            return 1;
-        }
-        if (round == 0 || launcher.seconds < best[0].seconds) best[0] = launcher;
-        if (round == 0 || curl.seconds < best[1].seconds) best[1] = curl;
-        best[0].maxRssKiB = std::max(best[0].maxRssKiB, launcher.maxRssKiB);
-        best[1].maxRssKiB = std::max(best[1].maxRssKiB, curl.maxRssKiB);
-    }
-
-    const double mibs = static_cast<double>(mib);
-    const double launcherRate = mibs / best[0].seconds;
-    const double curlRate = mibs / best[1].seconds;
-    std::printf("download of %llu MiB over FTP from vsftpd on 127.0.0.1 (best of 2, each in a child process)\n",
-                static_cast<unsigned long long>(mib));
-    std::printf("  GL_FTP_Function:        %8.1f MiB/s  CPU %5.2f s  peak RSS %6.1f MiB\n",
-                launcherRate, best[0].cpuSeconds, best[0].maxRssKiB / 1024.0);
-    std::printf("  curl command-line tool: %8.1f MiB/s  CPU %5.2f s  peak RSS %6.1f MiB\n",
-                curlRate, best[1].cpuSeconds, best[1].maxRssKiB / 1024.0);
-    std::printf("  ratio launcher/curl: %.3f (target >= 0.8); launcher peak RSS target < 20 MiB: %s\n",
-                launcherRate / curlRate, best[0].maxRssKiB < 20 * 1024 ? "met" : "MISSED");
+    DownloadRace best;
+    if (!RaceDownloads({self, "--fetch", std::to_string(server.port()), local, log},
+                       {"curl", "-sS", "-o", local, url}, local, size, 2, best))
+        return 1;
+    PrintDownloadRace("over FTP from vsftpd on 127.0.0.1", "GL_FTP_Function", mib, 2, best, 0.8);
     return 0;
 }

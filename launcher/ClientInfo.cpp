@@ -1,14 +1,12 @@
 #include "launcher/ClientInfo.h"
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
-
 #include <random>
 
 #include "common/GL_File.h"
 #include "common/JsonTypes.h"
 #include "common/os/os.h"
 #include "launcher/LauncherContext.h"
+#include "server/JsonText.h"
 
 namespace {
 
@@ -18,8 +16,7 @@ std::wstring ReadStoredPcGuid(const std::wstring& path) {
     std::wstring text;
     GL_FILE_Read(path, text);
     JsonDocument document;
-    document.Parse(text.c_str());
-    if (document.HasParseError() || !document.IsObject()) return std::wstring();
+    if (!ParseJsonText(text, document) || !document.IsObject()) return std::wstring();
     const auto member = document.FindMember(L"PC_GUID");
     if (member == document.MemberEnd() || !member->value.IsString()) return std::wstring();
     return std::wstring(member->value.GetString(), member->value.GetStringLength());
@@ -28,16 +25,11 @@ std::wstring ReadStoredPcGuid(const std::wstring& path) {
 }  // namespace
 
 std::wstring FormatClientInfo(const std::wstring& pcGuid, const std::wstring& launcherPath) {
-    rapidjson::GenericStringBuffer<JsonEncoding> buffer;
-    rapidjson::PrettyWriter<decltype(buffer), JsonEncoding, JsonEncoding> writer(buffer);
-    writer.SetIndent(' ', 4);
-    writer.StartObject();
-    writer.Key(L"PC_GUID");
-    writer.String(pcGuid.c_str(), static_cast<rapidjson::SizeType>(pcGuid.size()));
-    writer.Key(L"PATH_LAUNCHER");
-    writer.String(launcherPath.c_str(), static_cast<rapidjson::SizeType>(launcherPath.size()));
-    writer.EndObject();
-    return std::wstring(buffer.GetString(), buffer.GetSize() / sizeof(wchar_t));
+    JsonDocument document(rapidjson::kObjectType);
+    auto& allocator = document.GetAllocator();
+    document.AddMember(L"PC_GUID", JsonValue(pcGuid.c_str(), static_cast<rapidjson::SizeType>(pcGuid.size()), allocator), allocator);
+    document.AddMember(L"PATH_LAUNCHER", JsonValue(launcherPath.c_str(), static_cast<rapidjson::SizeType>(launcherPath.size()), allocator), allocator);
+    return ToPrettyJsonText(document);
 }
 
 void WriteClientInfo(const std::wstring& launcherPath) {

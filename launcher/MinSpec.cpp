@@ -6,6 +6,7 @@
 #include "common/GL_Debug.h"
 #include "common/JsonTypes.h"
 #include "launcher/TimedMessage.h"
+#include "server/JsonText.h"
 
 namespace {
 
@@ -61,10 +62,8 @@ bool Refuse(int status, const std::wstring& message) {
 
 bool CheckMinSpec(const std::wstring& minSpec) {
     JsonDocument document;
-    document.Parse(minSpec.c_str());
     Member winVer, dotNetEnabled, dotNetVer, dotNetUrl, vcEnabled, vcVer, vcUrl;
-    // The parser stops at a NUL character; what follows it is no JSON either.
-    bool usable = !document.HasParseError() && minSpec.find(L'\0') == std::wstring::npos;
+    bool usable = ParseJsonText(minSpec, document);
     if (usable) {
         winVer = ReadMember(document, L"/WIN_VER");
         dotNetEnabled = ReadMember(document, L"/DOTNET_FX/ENABLED");

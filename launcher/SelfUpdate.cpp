@@ -1,8 +1,5 @@
 #include "launcher/SelfUpdate.h"
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
-
 #include <vector>
 
 #include "common/GL_Debug.h"
@@ -20,8 +17,6 @@ namespace {
 constexpr const wchar_t* kArgsMember = L"_PRG_ARGS_TMP";
 constexpr uint32_t kOldLauncherPollMs = 100;
 constexpr uint32_t kOldLauncherWaitMs = 5000;
-
-std::wstring PrettyJson(const JsonDocument& document) { return ToPrettyJsonText(document); }
 
 // The server document with the first run's command line as its last member. A member of
 // that name from the server is dropped, so the second run reads back this run's own.
@@ -74,7 +69,7 @@ int UpdateLauncherProcPre() {
         return GL_LOG('E', error, 50, L"임시 런처 파일 복사 실패: %s", ctx.tempLauncherPath);
 
     AddCommandLine(ctx.serverDocument, ctx.rawCommandLine);
-    if (!GL_FILE_WriteText(ctx.pendingSettingsFile, PrettyJson(ctx.serverDocument), ENC_UTF8_BOM,
+    if (!GL_FILE_WriteText(ctx.pendingSettingsFile, ToPrettyJsonText(ctx.serverDocument), ENC_UTF8_BOM,
                            false))
         return GL_LOG('E', 0, 60, L"서버 설정내역 임시 파일로 저장 실패\r\n{%s}",
                       ctx.pendingSettingsFile);

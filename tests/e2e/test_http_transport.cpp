@@ -14,6 +14,7 @@
 #include "common/os/os.h"
 #include "server/GL_Internet.h"
 #include "tests/support/LocalSockets.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestHttpsServer.h"
@@ -23,16 +24,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
-    ~ScopedEnv() { unsetenv(name_); }
-
-private:
-    const char* name_;
-};
 
 class HttpTransport : public ::testing::Test {
 protected:

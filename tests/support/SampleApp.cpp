@@ -63,18 +63,3 @@ std::string UniqueShortName(const std::string& stem) {
     name << stem << '-' << std::random_device{}() << '-' << counter++;
     return name.str();
 }
-
-ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& values) {
-    for (const auto& [name, value] : values) {
-        const char* old = std::getenv(name.c_str());
-        saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-}
-
-ScopedEnv::~ScopedEnv() {
-    for (const auto& [name, value] : saved_) {
-        if (value) setenv(name.c_str(), value->c_str(), 1);
-        else unsetenv(name.c_str());
-    }
-}

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ScopedEnv.h"
+
 struct SampleAppRecord {
     unsigned pid = 0;
     std::string cwd;
@@ -26,16 +28,3 @@ std::optional<SampleAppRecord> ParseSampleAppRecord(const std::string& text);
 std::string SampleAppEventName(const std::string& shortName);
 // A short name no other test uses.
 std::string UniqueShortName(const std::string& stem);
-
-// Sets environment variables of this process (inherited by the programs it starts) and
-// puts the old values back at the end of the scope.
-class ScopedEnv {
-public:
-    explicit ScopedEnv(const std::map<std::string, std::string>& values);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};

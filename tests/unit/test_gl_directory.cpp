@@ -9,6 +9,7 @@
 
 #include "common/GL_Debug.h"
 #include "common/GL_Directory.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -37,21 +38,6 @@ std::wstring Cut(const std::wstring& path) {
     GL_DIRECTORY_CutFileName(buffer);
     return buffer;
 }
-
-// Restores an environment variable when the test ends.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
 
 }  // namespace
 

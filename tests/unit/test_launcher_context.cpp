@@ -10,6 +10,7 @@
 #include "launcher/FolderMacros.h"
 #include "launcher/LauncherContext.h"
 #include "tests/support/LauncherRunner.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
 
@@ -157,14 +158,7 @@ TEST_F(ClientInfoFile, UnreadablePlaceStillGivesAnIdentifier) {
 
 class FolderMacros : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("ProgramFiles", "/pf", 1);
-        setenv("ProgramData", "/pd", 1);
-    }
-    void TearDown() override {
-        unsetenv("ProgramFiles");
-        unsetenv("ProgramData");
-    }
+    ScopedEnv env{{{"ProgramFiles", "/pf"}, {"ProgramData", "/pd"}}};
 };
 
 TEST_F(FolderMacros, ProgramFilesX86EveryOccurrence) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "launcher/UpdateInfo.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLog.h"
 
 namespace {
@@ -280,14 +281,7 @@ TEST(UpdateInfoStatus, OptionalMembersOfAnotherTypeCountAsAbsent) {
 
 class FolderMacro : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("ProgramFiles", "/pf", 1);
-        setenv("ProgramData", "/pd", 1);
-    }
-    void TearDown() override {
-        unsetenv("ProgramFiles");
-        unsetenv("ProgramData");
-    }
+    ScopedEnv env{{{"ProgramFiles", "/pf"}, {"ProgramData", "/pd"}}};
     std::wstring Parsed(const std::wstring& folder) {
         JsonDocument doc = Doc(Prg(Info(L"", folder)));
         UpdateInfo info;
