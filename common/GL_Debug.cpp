@@ -1,11 +1,13 @@
 #include "common/GL_Debug.h"
 
 #include "common/GL_DebugTesting.h"
+#include "common/PathText.h"
 #include "common/os/os.h"
 
 namespace {
 
 constexpr size_t kPathChars = 255;      // path buffers of 256 characters
+constexpr int kCommonAppData = 0x23;    // CSIDL_COMMON_APPDATA
 constexpr size_t kMessageChars = 1024;  // message part and whole line
 constexpr size_t kErrorChars = 1023;    // error text and error part
 constexpr size_t kJumpChars = 511;
@@ -69,9 +71,7 @@ bool SwitchOn() {
 const std::wstring& ExeName() {
     LogState& s = State();
     if (s.exeName.empty()) {
-        const std::wstring path = Cut(os::ModulePath(), 256);
-        const size_t sep = path.rfind(os::kSep);
-        s.exeName = sep == std::wstring::npos ? path : path.substr(sep + 1);
+        s.exeName = LastComponent(Cut(os::ModulePath(), 256));
     }
     return s.exeName;
 }
@@ -84,11 +84,6 @@ std::wstring CurrentLogFile() {
     s.logFile = path;
     os::DebugOutput(L"로그파일이 지정되지 않아 기본 로그파일에 저장: " + path + L"\r\n");
     return path;
-}
-
-std::wstring LastComponent(const std::wstring& path) {
-    const size_t sep = path.rfind(os::kSep);
-    return sep == std::wstring::npos ? path : path.substr(sep + 1);
 }
 
 std::wstring BuildLine(int level, const std::wstring& sourceFile, const std::wstring& function,
@@ -132,13 +127,14 @@ void Output(const std::wstring& logFile, const std::wstring& sourceFile, int lin
         State().logFile = named;
         _dbg_MakeDirs(named);
     }
-    // Narrow text is UTF-8 here, which has a form for every character but broken ones.
-    const std::string bytes = os::WideToNarrowLossy(text);
+    // Through the ANSI code page first: what it cannot carry reaches the file as its
+    // default character, as the debugger output shows it intact.
+    const std::string bytes = os::WideToUtf8Lossy(os::AnsiToWideLossy(os::WideToAnsiLossy(text)));
     const std::wstring path = CurrentLogFile();
     if (path.empty()) return;  // no folder for the default log: the debugger output only
     std::wstring errorText;
     if (!_dbg_WriteFile(path, bytes, errorText))
-        os::MessageBoxModal(L"GLDebugMsg",
+        os::ShowModalMessageBox(L"GLDebugMsg",
                             Cut(fmt::sprintf(L"GL_DEBUG_Log() CreateFile실패1\r\n%s\r\n\r\n%s",
                                              errorText, text),
                                 kNoticeChars));
@@ -157,7 +153,7 @@ std::wstring GL_DEBUG_FormatFault(const wchar_t* format) {
 }
 
 std::string GL_DEBUG_FormatFaultA(const char* format) {
-    std::string text = os::WideToNarrowLossy(GL_DEBUG_FormatFault(nullptr));
+    std::string text = os::WideToUtf8Lossy(GL_DEBUG_FormatFault(nullptr));
     if (format != nullptr) text += format;
     return text;
 }
@@ -179,7 +175,7 @@ int GL_DEBUG_LogText(const std::wstring& logFile, int level, const std::wstring&
     } catch (...) {
         // Out of memory while building a line: the line is lost, the caller goes on.
     }
-    os::SetLastError(savedError);
+    os::SetLastErrorCode(savedError);
     return status;
 }
 
@@ -187,9 +183,9 @@ int GL_DEBUG_LogAText(const std::string& logFile, int level, const std::string& 
                       const std::string& function, int line, unsigned long winError, int status,
                       const std::string& message, bool nullMessage) {
     try {
-        return GL_DEBUG_LogText(os::NarrowToWideLossy(logFile), level,
-                                os::NarrowToWideLossy(sourceFile), os::NarrowToWideLossy(function),
-                                line, winError, status, os::NarrowToWideLossy(message),
+        return GL_DEBUG_LogText(os::AnsiToWideLossy(logFile), level,
+                                os::AnsiToWideLossy(sourceFile), os::AnsiToWideLossy(function),
+                                line, winError, status, os::AnsiToWideLossy(message),
                                 nullMessage);
     } catch (...) {
         return status;
@@ -200,12 +196,15 @@ void GL_DEBUG_SetLogFile(const std::wstring& path) { State().logFile = Cut(path,
 
 std::wstring GL_DEBUG_GetLogFile() { return State().logFile; }
 
-// Error numbers are errno values here. A transport error code (libcurl's CURLcode) is no
-// errno value and would get an unrelated text; the transports put libcurl's own text into
-// their messages instead.
+// A transport error code (libcurl's CURLcode) is no system error number and would get an
+// unrelated text; the transports put libcurl's own text into their messages instead.
 void GL_DEBUG_GetErrMsg(unsigned long code, std::wstring& text) {
     if (code == 0) return;
-    std::wstring system = os::ErrorText(static_cast<int>(code));
+    // Network and internet codes have their texts in message modules of their own.
+    const wchar_t* module = code >= 2100 && code <= 2999     ? L"netmsg.dll"
+                            : code >= 12000 && code <= 12174 ? L"wininet.dll"
+                                                             : L"";
+    std::wstring system = os::ErrorText(static_cast<int>(code), module);
     if (!system.empty()) {
         text = std::move(system);
         return;
@@ -214,43 +213,53 @@ void GL_DEBUG_GetErrMsg(unsigned long code, std::wstring& text) {
 }
 
 std::wstring GL_DEBUG_Widen(const char* ascii) {
-    return ascii == nullptr ? std::wstring() : os::NarrowToWideLossy(ascii);
+    return ascii == nullptr ? std::wstring() : os::Utf8ToWideLossy(ascii);
 }
 
 bool _dbg_DIRECTORY_Get(std::wstring& folder) {
-    if (os::CommonAppDataFolder(folder)) return true;
-    // The folder is known by name but has no text form: the stand-in of a failed path
-    // conversion of the shell's item list.
-    GL_LOG('E', os::LastError(), 20, L"SHGetPathFromIDList() 실패(%x)", 0x23);
+    uint32_t result = 0;
+    switch (os::CommonAppDataFolder(folder, result)) {
+    case os::FolderLookup::kOk:
+        return true;
+    case os::FolderLookup::kLocationFailed:
+        GL_LOG('E', 0, 10, L"SHGetSpecialFolderLocation() 실패(return: %x, folder: %x)", result,
+               kCommonAppData);
+        return false;
+    case os::FolderLookup::kPathFailed:
+        break;
+    }
+    GL_LOG('E', os::LastError(), 20, L"SHGetPathFromIDList() 실패(%x)", kCommonAppData);
     return false;
 }
 
 bool _dbg_PathExists(const std::wstring& path) {
     const std::wstring copy = Cut(path, kPathChars);
-    return os::PathIsUNCServer(copy) || os::PathExists(copy);
+    return os::IsUncServer(copy) || os::PathExists(copy);
 }
 
 bool _dbg_MakeDirs(const std::wstring& path) {
-    if (path.find(os::kSep) == std::wstring::npos) {
+    if (!HasSeparator(path)) {
         GL_LOG('E', 0, 10, L"올바른 경로명이 아닙니다.(%s)", path);
         return true;
     }
     // The folder of the log file: everything before the last separator (the root stays).
     std::wstring folder = Cut(path, kPathChars);
-    const size_t sep = folder.rfind(os::kSep);
+    const size_t sep = LastSeparator(folder);
+    if (sep == std::wstring::npos) return false;  // the separator lay beyond the cut
     folder.resize(sep == 0 ? 1 : sep);
-    if (os::PathIsUNCServer(folder)) return false;
+    if (os::IsUncServer(folder)) return false;
 
     std::wstring prefix;
     size_t start = 0;
-    if (os::PathIsUNC(folder)) {
+    if (os::IsUncPath(folder)) {
         prefix = folder.substr(0, 2);
         start = 2;
     }
     for (size_t i = start; i < folder.size(); ++i) {
-        // An empty prefix is the root, which always exists.
-        if (folder[i] == os::kSep && !prefix.empty() && !_dbg_PathExists(prefix)) {
-            const int e = os::CreateDirectory(prefix);
+        // An empty prefix is the root, which always exists, and so is a drive's root.
+        const bool atRoot = prefix.empty() || prefix.back() == L':';
+        if (os::IsSeparator(folder[i]) && !atRoot && !_dbg_PathExists(prefix)) {
+            const int e = os::MakeFolder(prefix);
             if (e != 0 && e != os::err::kAlreadyExists) {
                 GL_LOG('E', e, 20, L"CreateDirectory() 실패: %s", prefix);
                 return false;
@@ -259,7 +268,7 @@ bool _dbg_MakeDirs(const std::wstring& path) {
         prefix += folder[i];
     }
     if (_dbg_PathExists(folder)) return true;
-    const int e = os::CreateDirectory(folder);
+    const int e = os::MakeFolder(folder);
     if (e == 0 || e == os::err::kAlreadyExists) return true;
     GL_LOG('E', e, 30, L"CreateDirectory() 실패: %s", folder);
     return false;

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "common/GL_Debug.h"
+#include "common/FileTree.h"
 #include "common/GL_String.h"
+#include "common/PathText.h"
 #include "common/os/os.h"
 
 namespace {
@@ -59,12 +61,12 @@ std::wstring CutFileNameOf(const std::wstring& path) {
 
 // A UNC server name counts as present; it cannot be tested like a folder.
 bool Present(const std::wstring& path) {
-    return os::PathIsUNCServer(path) || os::PathExists(path);
+    return os::IsUncServer(path) || os::PathExists(path);
 }
 
 // The same for a chain being built, where a file of the name does not count.
 bool FolderExists(const std::wstring& path) {
-    return os::PathIsUNCServer(path) || os::IsDirectory(path);
+    return os::IsUncServer(path) || os::IsDirectory(path);
 }
 
 // The folder a path means for the shell operations: a path that names an existing folder
@@ -74,29 +76,29 @@ std::wstring FolderMeant(const std::wstring& path) {
 }
 
 std::wstring StripTrailingSeparators(std::wstring path) {
-    while (path.size() > 1 && path.back() == os::kSep) path.pop_back();
+    while (path.size() > 1 && os::IsSeparator(path.back())) path.pop_back();
     return path;
 }
 
 std::wstring BaseName(const std::wstring& path) {
-    std::wstring stripped = StripTrailingSeparators(path);
-    size_t sep = stripped.rfind(os::kSep);
-    return sep == std::wstring::npos ? stripped : stripped.substr(sep + 1);
+    return LastComponent(StripTrailingSeparators(path));
 }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     if (folder.empty()) return name;
-    return folder.back() == os::kSep ? folder + name : folder + os::kSep + name;
+    return os::IsSeparator(folder.back()) ? folder + name : folder + os::kSep + name;
 }
 
 // Creates the folder and every missing folder above it.
 int CreateFolderChain(const std::wstring& folder) {
     std::wstring target = StripTrailingSeparators(folder);
     for (size_t i = 1; i <= target.size(); ++i) {
-        if (i < target.size() && target[i] != os::kSep) continue;
+        if (i < target.size() && !os::IsSeparator(target[i])) continue;
         std::wstring prefix = target.substr(0, i);
-        if (prefix.back() == os::kSep || os::IsDirectory(prefix)) continue;
-        int error = os::CreateDirectory(prefix);
+        // The root and a drive's root exist.
+        if (os::IsSeparator(prefix.back()) || prefix.back() == L':' || os::IsDirectory(prefix))
+            continue;
+        int error = os::MakeFolder(prefix);
         if (error != 0 && error != os::err::kAlreadyExists) return error;
     }
     return 0;
@@ -134,8 +136,7 @@ bool HasWildcard(const std::wstring& name) {
 
 // The name part of the standard path splitter: the last component without its extension.
 std::wstring SplitterFileName(const std::wstring& path) {
-    size_t sep = path.rfind(os::kSep);
-    std::wstring last = sep == std::wstring::npos ? path : path.substr(sep + 1);
+    std::wstring last = LastComponent(path);
     size_t dot = last.rfind(L'.');
     return dot == std::wstring::npos ? last : last.substr(0, dot);
 }
@@ -144,7 +145,7 @@ std::wstring SplitterFileName(const std::wstring& path) {
 // wildcard name.
 int ExpandSource(const std::wstring& source, std::vector<std::wstring>& items, bool& multiple) {
     items.clear();
-    size_t sep = source.rfind(os::kSep);
+    size_t sep = LastSeparator(source);
     std::wstring name = sep == std::wstring::npos ? source : source.substr(sep + 1);
     multiple = HasWildcard(name);
     if (!multiple) {
@@ -172,15 +173,16 @@ int Transfer(bool move, const std::wstring& source, const std::wstring& destinat
 
     bool intoFolder = multiple || os::IsDirectory(destination);
     std::wstring newName = StripTrailingSeparators(destination);
+    const size_t sep = LastSeparator(newName);
     std::wstring folder =
-        intoFolder ? destination : newName.substr(0, newName.rfind(os::kSep) + 1);
+        intoFolder ? destination : newName.substr(0, sep == std::wstring::npos ? 0 : sep + 1);
     if (!folder.empty()) {
         if (int error = CreateFolderChain(folder)) return error;
     }
     for (const std::wstring& item : items) {
         std::wstring target = intoFolder ? Join(destination, BaseName(item)) : newName;
         std::wstring from = StripTrailingSeparators(item);
-        int error = move ? os::MoveTree(from, target) : os::CopyTree(from, target);
+        int error = move ? file_tree::Move(from, target) : file_tree::Copy(from, target);
         if (error != 0) return error;
     }
     return 0;
@@ -191,7 +193,7 @@ int Remove(const std::wstring& source) {
     bool multiple = false;
     if (int error = ExpandSource(source, items, multiple)) return error;
     for (const std::wstring& item : items)
-        if (int error = os::DeleteTree(item)) return error;
+        if (int error = file_tree::Delete(item)) return error;
     return 0;
 }
 
@@ -199,9 +201,16 @@ int Remove(const std::wstring& source) {
 
 bool GL_DIRECTORY_Get(wchar_t* buffer) {
     std::wstring folder;
-    if (buffer == nullptr || !os::CommonAppDataFolder(folder) || folder.empty()) {
-        GL_LOG('E', 0, 10, L"SHGetSpecialFolderLocation() 실패(return: %x, folder: %x)",
-               kFailResult, kCommonAppData);
+    uint32_t result = kFailResult;
+    const os::FolderLookup lookup = buffer != nullptr ? os::CommonAppDataFolder(folder, result)
+                                                      : os::FolderLookup::kLocationFailed;
+    if (lookup == os::FolderLookup::kPathFailed) {
+        GL_LOG('E', os::LastError(), 20, L"SHGetPathFromIDList() 실패(%x)", kCommonAppData);
+        return false;
+    }
+    if (lookup != os::FolderLookup::kOk || folder.empty()) {
+        GL_LOG('E', 0, 10, L"SHGetSpecialFolderLocation() 실패(return: %x, folder: %x)", result,
+               kCommonAppData);
         return false;
     }
     size_t n = folder.copy(buffer, 259);
@@ -232,12 +241,12 @@ bool GL_DIRECTORY_IsExist(const std::wstring& path) { return Present(CutFileName
 bool GL_DIRECTORY_MakeDirs(const std::wstring& path) {
     const wchar_t* invalid = L"올바른 경로명이 아닙니다.(%s)";
     const wchar_t* failed = L"CreateDirectory() 실패: %s";
-    if (path.find(os::kSep) == std::wstring::npos) {
+    if (!HasSeparator(path)) {
         GL_LOG('E', 0, 10, invalid, path);
         return false;
     }
     std::wstring folder = CutFileNameOf(path);
-    if (os::PathIsUNCServer(folder)) {
+    if (os::IsUncServer(folder)) {
         GL_LOG('E', 0, 20, invalid, path);
         return false;
     }
@@ -246,7 +255,7 @@ bool GL_DIRECTORY_MakeDirs(const std::wstring& path) {
     // create, not a file name to cut away.
     std::wstring prefix;
     size_t start = 0;
-    if (os::PathIsUNC(folder)) {
+    if (os::IsUncPath(folder)) {
         prefix = folder.substr(0, 2);
         start = 2;
     }
@@ -254,8 +263,8 @@ bool GL_DIRECTORY_MakeDirs(const std::wstring& path) {
         wchar_t c = folder[i];
         // The root (a leading separator, or one after a drive letter) is never created.
         bool atRoot = prefix.empty() || prefix.back() == L':';
-        if (c == os::kSep && !atRoot && !FolderExists(prefix)) {
-            int error = os::CreateDirectory(prefix);
+        if (os::IsSeparator(c) && !atRoot && !FolderExists(prefix)) {
+            int error = os::MakeFolder(prefix);
             if (error != 0 && error != os::err::kAlreadyExists) {
                 GL_LOG('E', error, 30, failed, prefix);
                 return false;
@@ -265,7 +274,7 @@ bool GL_DIRECTORY_MakeDirs(const std::wstring& path) {
     }
 
     if (FolderExists(folder)) return true;
-    int error = os::CreateDirectory(folder);
+    int error = os::MakeFolder(folder);
     if (error != 0 && error != os::err::kAlreadyExists) {
         GL_LOG('E', error, 40, failed, folder);
         return false;
@@ -280,7 +289,7 @@ bool GL_DIRECTORY_MakeDirs(const std::wstring& path) {
     // Reported as made yet not visible: a folder of that name is still being deleted.
     const uint64_t begin = os::MonotonicMs();
     while (true) {
-        error = os::CreateDirectory(folder);
+        error = os::MakeFolder(folder);
         if (error == 0 || error == os::err::kAlreadyExists) return true;
         // Still refused after the wait: the folder is not there, so that is a failure.
         if (error != os::err::kAccessDenied || os::MonotonicMs() - begin >= 3000) {
@@ -339,11 +348,19 @@ bool GL_DIRECTORY_Clear(const std::wstring& path) {
 
     for (const os::DirEntry& entry : entries) {
         std::wstring full = Join(folder, entry.name);
+        // A link is removed, never followed: clearing must not reach into its target.
+        if (entry.isLink) {
+            if (int error = os::RemoveLink(full)) {
+                GL_LOG('E', error, 20, L"DeleteFile() 실패: %s", full);
+                return false;
+            }
+            continue;
+        }
         if (entry.isDirectory) {
             if (!GL_DIRECTORY_Clear(full)) return false;
             int error = 0;
             for (int attempt = 0; attempt < 3; ++attempt) {
-                error = os::RemoveDirectory(full);
+                error = os::RemoveFolder(full);
                 if (error == 0) break;
                 os::SleepMs(10);
             }
@@ -358,7 +375,7 @@ bool GL_DIRECTORY_Clear(const std::wstring& path) {
             GL_LOG('E', 0, 20, L"DeleteFile() 실패: %s", Bounded(full));
             return false;
         }
-        int error = os::DeleteFile(full);
+        int error = os::RemoveFile(full);
         if (error == 0) continue;
         if (error != os::err::kAccessDenied) {
             GL_LOG('E', error, 20, L"DeleteFile() 실패: %s", full);
@@ -366,7 +383,7 @@ bool GL_DIRECTORY_Clear(const std::wstring& path) {
         }
         for (int retry = 0; retry < 3 && error != 0; ++retry) {
             os::SleepMs(10);
-            error = os::DeleteFile(full);
+            error = os::RemoveFile(full);
         }
         if (error != 0) {
             GL_LOG('E', error, 19, L"DeleteFile() 실패: %s", full);

@@ -8,6 +8,7 @@
 #include "common/GL_Debug.h"
 #include "common/GL_Directory.h"
 #include "common/GL_String.h"
+#include "common/PathText.h"
 #include "common/os/os.h"
 
 namespace {
@@ -93,7 +94,7 @@ bool GL_FILE_Exists(const std::wstring& path) { return os::PathExists(path); }
 
 bool GL_FILE_Delete(const std::wstring& path) {
     if (!os::PathExists(path)) return true;
-    int error = os::DeleteFile(path);
+    int error = os::RemoveFile(path);
     if (error == 0 || error == os::err::kFileNotFound) return true;
     GL_LOG('E', error, 10, L"파일삭제 실패: %s", path);
     return false;
@@ -116,13 +117,13 @@ bool GL_FILE_RenameFileOrDir(const std::wstring& from, const std::wstring& to) {
         return false;
     }
     if (os::PathExists(to)) {
-        int error = os::DeleteFile(to);
+        int error = os::RemoveFile(to);
         if (error != 0) {
             GL_LOG('E', error, 10, L"타겟파일삭제에 실패했습니다.\r\n%s", to);
             return false;
         }
     }
-    int error = os::MoveFile(from, to);
+    int error = os::RenameNoReplace(from, to);
     if (error != 0) {
         GL_LOG('E', error, 20, L"MoveFile() 실패.\r\nsrc: %s\r\ndst: %s", from, to);
         return false;
@@ -206,13 +207,12 @@ uint32_t GL_FILE_ConvertEncoding(uint32_t from, uint32_t to, const uint8_t* byte
         if (from == ENC_UTF16BE) SwapUnits(units);
         size_t n = units.size() / 2;
         std::wstring text = n > 1 ? DecodeUtf16Le(units.data() + 2, n - 1) : std::wstring();
-        setText(GL_STRING_ConvWCSToMBS(text));
+        setText(os::WideToAnsiLossy(text));
     } else if (from == ENC_UTF8_BOM || from == ENC_UTF8) {
-        // The ANSI code page is UTF-8 here, so both legs share its conversion.
         uint32_t skip = from == ENC_UTF8_BOM ? (count >= 3 ? 3 : count) : 0;
-        std::wstring text = GL_STRING_ConvMBSToWCS(
+        std::wstring text = os::Utf8ToWideLossy(
             std::string(reinterpret_cast<const char*>(bytes) + skip, count - skip));
-        setText(GL_STRING_ConvWCSToMBS(text));
+        setText(os::WideToAnsiLossy(text));
     } else {
         std::wstring text = count == 0 ? std::wstring()
                                        : GL_STRING_ConvMBSToWCS(std::string(
@@ -222,7 +222,7 @@ uint32_t GL_FILE_ConvertEncoding(uint32_t from, uint32_t to, const uint8_t* byte
             if (to == ENC_UTF16BE) SwapUnits(result);
         } else if (to == ENC_UTF8_BOM || to == ENC_UTF8) {
             std::string utf8 = (to == ENC_UTF8_BOM && !noSignature) ? "\xEF\xBB\xBF" : "";
-            setText(utf8 + GL_STRING_ConvWCSToMBS(text));
+            setText(utf8 + os::WideToUtf8Lossy(text));
         }
     }
     if (out != nullptr) *out = CopyToHeap(result.data(), result.size());
@@ -274,7 +274,7 @@ bool GL_FILE_Write(const std::wstring& path, bool append, const void* data, uint
         return true;
     }
 
-    os::DeleteFile(path);
+    os::RemoveFile(path);
     os::FileWriter writer;
     int error = writer.Create(path);
     if (error != 0) {
@@ -295,7 +295,7 @@ bool GL_FILE_WriteText(const std::wstring& path, const std::wstring& text, uint3
                        bool append) {
     // The folder is the path up to its last separator: cutting the file name by its look
     // would take a name without extension, or with a blank, for a folder to create.
-    size_t sep = path.rfind(os::kSep);
+    size_t sep = LastSeparator(path);
     if (sep != std::wstring::npos) {
         std::wstring folder = path.substr(0, sep + 1);
         if (!GL_DIRECTORY_IsExist(folder)) GL_DIRECTORY_MakeDirs(folder);
@@ -319,7 +319,7 @@ bool GL_FILE_WriteText(const std::wstring& path, const std::wstring& text, uint3
 int GL_FILE_GetSize(const std::wstring& path, uint32_t& size) {
     uint64_t full = 0;
     // Like a file open, a folder has no size to give.
-    int error = os::IsDirectory(path) ? os::err::kAccessDenied : os::GetFileSize(path, full);
+    int error = os::IsDirectory(path) ? os::err::kAccessDenied : os::QueryFileSize(path, full);
     if (error != 0) {
         size = 0;
         return GL_LOG('E', error, 10, L"CreateFile() 실패\r\n%s", path);

@@ -1,7 +1,7 @@
 #include "common/GL_Process.h"
 
-#include "common/GL_CommandLineSplit.h"
 #include "common/GL_Debug.h"
+#include "common/PathText.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ struct ProgramPath {
 // so arguments after the extension land in it and are cut off at its first space.
 ProgramPath SplitProgramPath(const std::wstring& path) {
     ProgramPath parts;
-    const size_t separator = path.rfind(os::kSep);
+    const size_t separator = LastSeparator(path);
     const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
     parts.folder = path.substr(0, nameStart);
     const std::wstring last = path.substr(nameStart);
@@ -97,14 +97,14 @@ ProgramPath SplitProgramPath(const std::wstring& path) {
 int GL_PROCESS_GetID(const std::wstring& exeName, std::vector<uint32_t>& pids) {
     pids.clear();
     const std::wstring wanted = UpperAscii(exeName);
-    const bool fullPath = wanted.find(os::kSep) != std::wstring::npos;
+    const bool fullPath = HasSeparator(wanted);
     std::vector<os::ProcessEntry> processes;
     if (const int e = os::ListProcesses(processes))
         return GL_LOG('E', e, 10, L"CreateToolhelp32Snapshot() 실패");
     for (const auto& process : processes) {
         if (process.pid == 0) continue;
         std::wstring candidate = UpperAscii(process.exePath);
-        if (!fullPath) candidate.erase(0, candidate.rfind(os::kSep) + 1);
+        if (!fullPath) candidate = LastComponent(candidate);
         if (candidate == wanted) pids.push_back(process.pid);
     }
     return 0;
@@ -129,7 +129,7 @@ bool GL_PROCESS_Terminate(uint32_t pid, const std::wstring& exitEventName) {
     }
 
     os::ProcessHandle process = 0;
-    if (const int e = os::OpenProcess(pid, process)) {
+    if (const int e = os::OpenProcessHandle(pid, os::ProcessAccess::kControl, process)) {
         GL_LOG('E', e, 30, L"OpenProcess()함수 실패: %d", pid);
         return false;
     }
@@ -142,7 +142,7 @@ bool GL_PROCESS_Terminate(uint32_t pid, const std::wstring& exitEventName) {
         }
         os::SignalNamedEvent(event);
         os::CloseNamedEvent(event);
-    } else if (const int e = os::TerminateProcess(process)) {
+    } else if (const int e = os::KillProcess(process)) {
         os::CloseProcess(process);
         GL_LOG('E', e, 40, L"TerminateProcess()함수 실패");
         return false;
@@ -177,22 +177,19 @@ GL_PROCESS_INFO GL_PROCESS_Run(bool keepHandles, uint32_t creationFlags, const s
     const std::wstring programPath = parts.folder + parts.name + parts.extension;
     const std::wstring& argumentText =
         parts.inlineArguments.empty() ? arguments : parts.inlineArguments;
-    std::vector<std::wstring> argv{programPath};
-    for (auto& argument : GL_COMMANDLINE_Split(argumentText)) argv.push_back(std::move(argument));
 
     // The program inherits the working directory; it is the program's folder while starting.
     const std::wstring savedDirectory = os::CurrentDirectory();
-    const bool changedDirectory = !parts.folder.empty() && os::SetCurrentDirectory(parts.folder);
+    const bool changedDirectory = !parts.folder.empty() && os::ChangeDirectory(parts.folder);
     auto restoreDirectory = [&] {
-        if (changedDirectory && !savedDirectory.empty()) os::SetCurrentDirectory(savedDirectory);
+        if (changedDirectory && !savedDirectory.empty()) os::ChangeDirectory(savedDirectory);
     };
 
-    GL_PROCESS_INFO info;
     // Without kept handles nobody will wait for the program's end, so it is not kept as a
     // child of the launcher.
+    os::StartedProcess started;
     auto start = [&] {
-        return os::StartProcess(programPath, argv, creationFlags, !keepHandles, info.hProcess,
-                                info.dwProcessId);
+        return os::StartProcess(programPath, argumentText, creationFlags, !keepHandles, started);
     };
     if (start() != 0) {
         for (uint32_t pausedMs = 0;; pausedMs += kStartRetryMs) {
@@ -209,12 +206,12 @@ GL_PROCESS_INFO GL_PROCESS_Run(bool keepHandles, uint32_t creationFlags, const s
             os::SleepMs(kStartRetryMs);
         }
     }
-    info.dwThreadId = info.dwProcessId;
+    const GL_PROCESS_INFO info{started.process, started.thread, started.pid, started.tid};
 
     if (wait) os::WaitProcess(info.hProcess, waitMs);
     if (!keepHandles) {
         os::CloseProcess(info.hProcess);
-        os::CloseProcess(info.hThread);
+        os::CloseThread(info.hThread);
     }
     restoreDirectory();
     return info;
@@ -222,8 +219,8 @@ GL_PROCESS_INFO GL_PROCESS_Run(bool keepHandles, uint32_t creationFlags, const s
 
 bool GL_PROCESS_GetPathFromPID(uint32_t pid, std::wstring& path) {
     os::ProcessHandle process = 0;
-    if (os::OpenProcess(pid, process) != 0) return false;
-    if (const int e = os::GetProcessExePath(pid, path)) {
+    if (os::OpenProcessHandle(pid, os::ProcessAccess::kQueryPath, process) != 0) return false;
+    if (const int e = os::GetProcessExePath(process, path)) {
         GL_LOG('E', e, 10, L"GetModuleFileNameEx() 실패");
         path.clear();
     }

@@ -12,12 +12,11 @@ inline constexpr uint32_t GL_INFINITE = 0xFFFFFFFF;
 // Creation flag: a console program runs without a console.
 inline constexpr uint32_t GL_CREATE_NO_WINDOW = os::kCreateNoWindow;
 
-// The record of a started process; all zero when no process was started. There is no
-// separate thread handle here (hThread stays 0, closing it does nothing); the thread id is
-// that of the main thread, which equals the process id.
+// The record of a started process; all zero when no process was started. On Linux there is
+// no thread handle (hThread stays 0) and the main thread's id equals the process id.
 struct GL_PROCESS_INFO {
     os::ProcessHandle hProcess = 0;
-    os::ProcessHandle hThread = 0;
+    os::ThreadHandle hThread = 0;
     uint32_t dwProcessId = 0;
     uint32_t dwThreadId = 0;
 };

@@ -7,9 +7,13 @@
 // The registry roots the reader works below (the launcher uses only this one).
 enum class GLRegistryRoot : uint32_t { LocalMachine = 0x80000002 };
 
+// Which registry view the keys are opened in: the process's own, or the 32-bit one also
+// from a 64-bit process (what a 32-bit program sees).
+enum class GLRegistryView { Default, Wow64_32 };
+
 class GLCRegistry {
 public:
-    explicit GLCRegistry(GLRegistryRoot root);
+    explicit GLCRegistry(GLRegistryRoot root, GLRegistryView view = GLRegistryView::Default);
     // Holds nothing open: every key an operation opens is closed before it returns.
     virtual ~GLCRegistry();
 
@@ -27,4 +31,5 @@ public:
 
 private:
     GLRegistryRoot root_;
+    GLRegistryView view_;
 };

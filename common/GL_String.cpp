@@ -9,7 +9,7 @@ namespace {
 using Facet = std::codecvt<wchar_t, char, std::mbstate_t>;
 }
 
-const std::locale& GL_STRING_DefaultLocale() { return os::NarrowTextLocale(); }
+const std::locale& GL_STRING_DefaultLocale() { return os::AnsiLocale(); }
 
 std::wstring GL_STRING_ConvMBSToWCS(const std::string& text, const std::locale& loc) {
     const Facet& facet = std::use_facet<Facet>(loc);
@@ -79,9 +79,9 @@ std::wstring GL_STRING_ReplaceAll(const std::wstring& source, const std::wstring
 
 std::string GL_STRING_ReplaceAllA(const std::string& source, const std::string& search,
                                   const std::string& replacement) {
-    // Through the narrow code page as a whole-text conversion, which never fails: a byte
+    // Through the ANSI code page as a whole-text conversion, which never fails: a byte
     // that is no text stays a replacement character instead of emptying the result.
-    return os::WideToNarrowLossy(GL_STRING_ReplaceAll(os::NarrowToWideLossy(source),
-                                                      os::NarrowToWideLossy(search),
-                                                      os::NarrowToWideLossy(replacement)));
+    return os::WideToAnsiLossy(GL_STRING_ReplaceAll(os::AnsiToWideLossy(source),
+                                                    os::AnsiToWideLossy(search),
+                                                    os::AnsiToWideLossy(replacement)));
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The user's default locale; narrow text is UTF-8 on this platform.
+// The user's default locale: narrow text in the ANSI code page (UTF-8 on Linux).
 const std::locale& GL_STRING_DefaultLocale();
 
 std::wstring GL_STRING_ConvMBSToWCS(const std::string& text,

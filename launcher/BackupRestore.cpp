@@ -19,7 +19,7 @@ bool PutBackupBack(const std::wstring& backupFolder, const std::wstring& install
 }  // namespace
 
 std::wstring AsFolder(const std::wstring& path) {
-    if (path.empty() || path.back() == os::kSep) return path;
+    if (path.empty() || os::IsSeparator(path.back())) return path;
     return path + os::kSep;
 }
 

@@ -139,4 +139,4 @@ int Download7zFrom(const std::wstring& objectStorageUrl) {
     return 0;
 }
 
-int Download7z() { return Download7zFrom(os::NarrowToWideLossy(ZEB_OBJECT_STORAGE_URL)); }
+int Download7z() { return Download7zFrom(os::Utf8ToWideLossy(ZEB_OBJECT_STORAGE_URL)); }

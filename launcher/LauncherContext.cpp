@@ -7,7 +7,7 @@ namespace {
 
 LauncherContext MakeContext() {
     LauncherContext ctx;
-    os::NarrowToWide(ZEB_UPDATE_SERVER_URL, ctx.updateServerUrl);
+    os::Utf8ToWide(ZEB_UPDATE_SERVER_URL, ctx.updateServerUrl);
     return ctx;
 }
 

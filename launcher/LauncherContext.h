@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/JsonTypes.h"
+#include "common/os/os.h"
 #include "launcher/LaunchRequest.h"
 #include "launcher/UpdateInfo.h"
 
@@ -35,8 +36,8 @@ struct LauncherContext {
     JsonDocument storedSettingsDocument;
     UpdateInfo storedSettingsInfo;
     std::wstring serverDataText;
-    bool messageBoxLookedUp = false;  // stands for the cached MessageBoxTimeoutW address
-    bool messageBoxAvailable = false;
+    bool messageBoxLookedUp = false;
+    os::TimedMessageBox messageBoxFunction = nullptr;  // the cached MessageBoxTimeoutW
     std::wstring messageBoxCaption = L"Vantrel Launcher";
 };
 

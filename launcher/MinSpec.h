@@ -28,7 +28,8 @@ inline constexpr int kWindowsVersionCount = 12;
 // major number are each at least the given ones.
 using WindowsVersionProbe = std::function<bool(int major, int minor, int servicePack)>;
 // Replaces the probe GetWindowsVersion asks; an empty function restores the platform's own
-// (which knows no Windows version here, so GetWindowsVersion reports -1).
+// (VerifyVersionInfoW on Windows; Linux has no Windows version, so there
+// GetWindowsVersion reports -1).
 void SetWindowsVersionProbe(WindowsVersionProbe probe);
 
 // ---- .NET Framework -----------------------------------------------------------------------

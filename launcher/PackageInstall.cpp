@@ -4,6 +4,7 @@
 #include "common/GL_Directory.h"
 #include "common/GL_File.h"
 #include "common/GL_Process.h"
+#include "common/PathText.h"
 #include "common/os/os.h"
 #include "launcher/BackupRestore.h"
 #include "launcher/Downloads.h"
@@ -34,14 +35,8 @@ ToolRun RunTool(const PackageInstallSteps& steps, const std::wstring& package,
     exitCode = os::kStillActive;
     if (os::GetProcessExitCode(process.hProcess, exitCode) != 0) exitCode = os::kStillActive;
     os::CloseProcess(process.hProcess);
-    if (process.hThread != 0) os::CloseProcess(process.hThread);
+    os::CloseThread(process.hThread);
     return exitCode == 0 ? ToolRun::kSucceeded : ToolRun::kFailed;
-}
-
-// Name and extension of a path: what follows its last separator.
-std::wstring FileNameOf(const std::wstring& path) {
-    const size_t sep = path.find_last_of(L"/\\");
-    return sep == std::wstring::npos ? path : path.substr(sep + 1);
 }
 
 bool EndRunningProgram(const PackageInstallSteps& steps, const UpdateInfo& info) {
@@ -64,9 +59,10 @@ bool RetryFromTemporaryCopy(const PackageInstallSteps& steps, const std::wstring
                   L"GetTempPath()를 통한 임시경로 얻기 실패");
         return false;
     }
-    const std::wstring name = FileNameOf(package);
+    const std::wstring name = LastComponent(package);
     const std::wstring target = tempFolder + name;
-    const int error = name.empty() ? os::err::kFileNotFound : os::CopyFile(package, target, false);
+    const int error =
+        name.empty() ? os::err::kFileNotFound : os::CopyOneFile(package, target, false);
     if (!name.empty()) copy = target;
     if (error != 0) {
         GL_LOG_FN(steps.function, 'E', error, kStatusCopyFailed,

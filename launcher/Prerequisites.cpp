@@ -110,7 +110,8 @@ std::wstring DotNetVersionOfRelease(int release) {
 
 std::wstring GetDotNetVersion() {
     int32_t release = 0;
-    GLCRegistry registry(GLRegistryRoot::LocalMachine);
+    // What the 32-bit launcher sees, also from a 64-bit build.
+    GLCRegistry registry(GLRegistryRoot::LocalMachine, GLRegistryView::Wow64_32);
     if (!registry.ReadInt(kDotNetSetupKey, L"Release", release)) return std::wstring();
     return DotNetVersionOfRelease(release);
 }

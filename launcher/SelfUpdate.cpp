@@ -65,7 +65,7 @@ int UpdateLauncherProcPre() {
 
     const std::wstring downloaded =
         info.FILES.empty() ? std::wstring() : info.FILES.begin()->second.CLI_DOWNLOAD_PATH;
-    if (const int error = os::CopyFile(downloaded, ctx.tempLauncherPath, true))
+    if (const int error = os::CopyOneFile(downloaded, ctx.tempLauncherPath, true))
         return GL_LOG('E', error, 50, L"임시 런처 파일 복사 실패: %s", ctx.tempLauncherPath);
 
     AddCommandLine(ctx.serverDocument, ctx.rawCommandLine);
@@ -127,7 +127,7 @@ int UpdateLauncherProcPost() {
 
     if (!GL_FILE_RenameFileOrDir(ctx.tempLauncherPath, ctx.launcherPath)) {
         GL_LOG('E', 0, 40, L"런처 업데이트 후처리 중 새버전(임시)파일명을 원래 파일명으로 변경 실패");
-        if (const int error = os::CopyFile(ctx.tempLauncherPath, ctx.launcherPath, false))
+        if (const int error = os::CopyOneFile(ctx.tempLauncherPath, ctx.launcherPath, false))
             return FailPost(87, 50, L"런처 업데이트 후처리 중 새버전(임시)파일을 원래 파일로 복사 실패",
                             error);
     }

@@ -20,14 +20,15 @@ TimedMessageText BuildTimedMessage(const std::wstring& programId,
 
 void ShowTimedMessage(const std::wstring& text, const std::wstring& detail) {
     LauncherContext& ctx = Context();
-    // Like the looked-up system function, availability is settled by the first attempt.
-    if (ctx.messageBoxLookedUp && !ctx.messageBoxAvailable) return;
+    // Looked up once; a missing function stays missing for the rest of the run.
+    if (!ctx.messageBoxLookedUp) {
+        ctx.messageBoxFunction = os::FindTimedMessageBox();
+        ctx.messageBoxLookedUp = true;
+    }
+    if (ctx.messageBoxFunction == nullptr) return;
     const TimedMessageText box =
         BuildTimedMessage(ctx.request.programId, ctx.messageBoxCaption, ctx.maskedCommandLine,
                           ctx.modulePath, text, detail);
-    const bool shown = os::MessageBoxTimeout(box.caption, box.body, kTimedMessageTimeoutMs);
-    if (!ctx.messageBoxLookedUp) {
-        ctx.messageBoxLookedUp = true;
-        ctx.messageBoxAvailable = shown;
-    }
+    os::ShowTimedMessageBox(ctx.messageBoxFunction, box.caption, box.body,
+                            kTimedMessageTimeoutMs);
 }

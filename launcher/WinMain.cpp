@@ -94,7 +94,7 @@ int wWinMain(void* instance, void* /*previousInstance*/, wchar_t* commandLine,
 
     DispatchItems(ctx, items);
 
-    if (os::IsDebuggerPresent()) ShowTimedMessage(L"IsDebuggerPresent() == TRUE", L"");
+    if (os::DebuggerAttached()) ShowTimedMessage(L"IsDebuggerPresent() == TRUE", L"");
 
     std::wstring maskedArgs = ctx.request.programArgs;
     MaskCompanyPass(maskedArgs);

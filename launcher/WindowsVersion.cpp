@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/os/os.h"
 #include "launcher/MinSpec.h"
 
 namespace {
@@ -24,8 +25,9 @@ constexpr const wchar_t* kVersionNames[kWindowsVersionCount] = {
     L"WIN_7_SP1",     L"WIN_8",      L"WIN_8_1",    L"WIN_10",
 };
 
-// This platform has no Windows version to confirm.
-bool PlatformProbe(int, int, int) { return false; }
+bool PlatformProbe(int major, int minor, int servicePack) {
+    return os::WindowsVersionAtLeast(major, minor, servicePack);
+}
 
 WindowsVersionProbe& Probe() {
     static WindowsVersionProbe probe = PlatformProbe;

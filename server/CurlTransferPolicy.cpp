@@ -11,7 +11,7 @@ namespace {
 std::optional<std::string> NarrowEnv(const wchar_t* name) {
     std::optional<std::wstring> value = os::GetEnv(name);
     std::string narrow;
-    if (!value || value->empty() || !os::WideToNarrow(*value, narrow)) return std::nullopt;
+    if (!value || value->empty() || !os::WideToUtf8(*value, narrow)) return std::nullopt;
     return narrow;
 }
 

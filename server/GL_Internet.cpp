@@ -10,6 +10,7 @@
 #include "common/GL_Directory.h"
 #include "common/GL_File.h"
 #include "common/GL_String.h"
+#include "common/PathText.h"
 #include "common/os/os.h"
 #include "server/CurlTransferPolicy.h"
 
@@ -92,7 +93,7 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
 // wraps to 0.
 uint64_t LocalFileSize(const std::wstring& path) {
     uint64_t size = 0;
-    if (os::IsDirectory(path) || os::GetFileSize(path, size) != 0) return 0;
+    if (os::IsDirectory(path) || os::QueryFileSize(path, size) != 0) return 0;
     return size;
 }
 
@@ -122,7 +123,7 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
     }
     // The folder is named with a closing separator: handed the file path itself, the folder
     // chain would take a file name without an extension for one more folder.
-    const size_t lastSep = wideLocal.rfind(os::kSep);
+    const size_t lastSep = LastSeparator(wideLocal);
     if (lastSep != std::wstring::npos && !GL_DIRECTORY_MakeDirs(wideLocal.substr(0, lastSep + 1))) {
         GL_LOG_DOWNLOAD(os::LastError(), 10, "Can not create directory.\r\n%s", localPath);
         return false;
@@ -206,8 +207,8 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::string url, std::string body, std::s
 bool GL_INTERNET_HTTPSendRequestByCurl(std::wstring url, std::wstring body, std::wstring& reply) {
     std::string narrowUrl;
     std::string narrowBody;
-    if (!os::WideToNarrow(url, narrowUrl)) narrowUrl.clear();
-    if (!os::WideToNarrow(body, narrowBody)) narrowBody.clear();
+    if (!os::WideToUtf8(url, narrowUrl)) narrowUrl.clear();
+    if (!os::WideToUtf8(body, narrowBody)) narrowBody.clear();
 
     std::string received;
     const bool ok = GL_INTERNET_HTTPSendRequestByCurl(std::move(narrowUrl), std::move(narrowBody),
@@ -215,7 +216,7 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::wstring url, std::wstring body, std:
     if (!received.empty()) {
         reply.clear();
         std::wstring decoded;
-        if (os::NarrowToWide(received, decoded)) reply = std::move(decoded);
+        if (os::Utf8ToWide(received, decoded)) reply = std::move(decoded);
     }
     return ok;
 }

@@ -6,6 +6,7 @@
 #include "common/GL_Debug.h"
 #include "common/GL_Directory.h"
 #include "common/GL_File.h"
+#include "common/PathText.h"
 #include "common/os/os.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr size_t kCopyChunk = 128 * 1024;
 constexpr size_t kUnsizedBuffer = 32767;
 
 std::wstring DisplayName(const std::wstring& path) {
-    const size_t cut = path.find_last_of(os::kSep);
+    const size_t cut = LastSeparator(path);
     std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
     if (name.size() > kFtpPathCapacity) name.resize(kFtpPathCapacity);
     return name;
@@ -55,7 +56,7 @@ Piece CopyPiece(FtpRemoteFile& remote, std::vector<char>& buffer, uint64_t want,
 bool FtpDownload(CInetConn& connection, const std::wstring& serverPath,
                  const std::wstring& localPath, const ProgressCallback& progress) {
     std::string path;
-    const bool readable = os::WideToNarrow(serverPath, path);
+    const bool readable = os::WideToUtf8(serverPath, path);
     const FtpFileInfo info = readable ? FtpLookUpFile(connection, path) : FtpFileInfo{};
     if (info.result != FtpFileInfo::Result::kFound) {
         if (info.result == FtpFileInfo::Result::kFailed)
@@ -118,7 +119,7 @@ bool DownloadFile(FtpRemoteFile& remote, uint32_t expectedSize, const std::wstri
                   const ProgressCallback& progress) {
     // The folder is named with its closing separator: the folder chain would take a file
     // name without an extension for one more folder.
-    const size_t lastSep = localPath.rfind(os::kSep);
+    const size_t lastSep = LastSeparator(localPath);
     if (lastSep != std::wstring::npos && !GL_DIRECTORY_MakeDirs(localPath.substr(0, lastSep + 1))) {
         GL_LOG('E', os::LastError(), 10, L"Can not create directory.\r\n%s", localPath);
         return false;

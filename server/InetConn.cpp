@@ -51,7 +51,7 @@ bool GetPart(CURLU* url, CURLUPart part, std::wstring& out) {
     out.clear();
     if (curl_url_get(url, part, &raw, 0) != CURLUE_OK || raw == nullptr) return true;
     CurlText text(raw);
-    return os::NarrowToWide(text.get(), out);
+    return os::Utf8ToWide(text.get(), out);
 }
 
 bool IsPlainUrlByte(unsigned char c) {
@@ -101,7 +101,7 @@ bool CInetConn::crackURL(const std::wstring& url, UrlParts& parts) {
         return false;
     };
     std::string narrow;
-    if (!os::WideToNarrow(url, narrow)) return fail();
+    if (!os::WideToUtf8(url, narrow)) return fail();
     UrlHandle handle(curl_url());
     if (!handle) return fail();
     // Taken as written: no decoding, no dot-segment folding, unknown schemes allowed.
@@ -129,7 +129,7 @@ bool CInetConn::crackURL(const std::wstring& url, UrlParts& parts) {
         return fail();
 
     std::string scheme;
-    os::WideToNarrow(split.scheme, scheme);
+    os::WideToUtf8(split.scheme, scheme);
     const SchemeInfo* info = FindScheme(scheme);
     split.schemeNumber = info != nullptr ? info->number : kSchemeUnknown;
     if (!port.empty()) {
@@ -160,7 +160,7 @@ int CInetConn::connectSecurity(int port, const std::wstring& userName,
     if (serverName_.empty()) return fail(0);
 
     std::string user, pass;
-    if (!os::WideToNarrow(userName, user) || !os::WideToNarrow(password, pass)) return fail(0);
+    if (!os::WideToUtf8(userName, user) || !os::WideToUtf8(password, pass)) return fail(0);
 
     endTransfer();
     if (connection_ != nullptr) curl_easy_cleanup(connection_);
@@ -200,8 +200,8 @@ int CInetConn::connectSecurity(int port, const std::wstring& userName,
 
 std::string CInetConn::fileUrl(const std::string& path) const {
     std::string scheme, host;
-    os::WideToNarrow(parts_.scheme, scheme);
-    os::WideToNarrow(serverName_, host);
+    os::WideToUtf8(parts_.scheme, scheme);
+    os::WideToUtf8(serverName_, host);
     std::string url;
     for (char c : scheme) url += LowerAscii(c);
     url += "://" + host;

@@ -46,7 +46,7 @@ std::wstring BuildUpdateRequestBody(const UpdateQuery& query) {
     ok = ok && writer.EndObject();
 
     std::wstring body;
-    if (!ok || !os::NarrowToWide(std::string(buffer.GetString(), buffer.GetSize()), body))
+    if (!ok || !os::Utf8ToWide(std::string(buffer.GetString(), buffer.GetSize()), body))
         body.clear();
     return body;
 }

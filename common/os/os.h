@@ -1,7 +1,10 @@
 #pragma once
-// The operating-system layer: small primitives without policy. Only the files of this
-// folder include operating-system headers; everything above works through these calls.
-// Error numbers are the platform's own (errno here, GetLastError on Windows).
+// The operating-system layer: small primitives without policy, one contract with a backend
+// per platform (posix*.cpp, win32*.cpp). Only the files of this folder include
+// operating-system headers; everything above works through these calls. The names stay
+// clear of the <windows.h> macros, so a file compiles the same with or without it.
+// Error numbers are the platform's own (errno here, GetLastError on Windows); callers
+// compare them only with the err:: constants.
 #include <cstdint>
 #include <locale>
 #include <optional>
@@ -10,103 +13,158 @@
 
 namespace os {
 
-// Path separator of every path the launcher builds.
+// ---- paths ------------------------------------------------------------------------------
+#if defined(_WIN32)
+inline constexpr bool kWindows = true;
+inline constexpr wchar_t kSep = L'\\';
+inline constexpr const wchar_t* kSepStr = L"\\";
+#else
+inline constexpr bool kWindows = false;
 inline constexpr wchar_t kSep = L'/';
 inline constexpr const wchar_t* kSepStr = L"/";
+#endif
+// kSep is what the launcher writes; on Windows "/" separates path components as well.
+constexpr bool IsSeparator(wchar_t c) { return c == kSep || (kWindows && c == L'/'); }
 
-// ---- errors ---------------------------------------------------------------------------
+// ---- errors -----------------------------------------------------------------------------
 int LastError();
-void SetLastError(int code);
-// System text for an error number (ends in CR LF like the Windows texts), or empty with
-// the last error set to the lookup's own failure.
-std::wstring ErrorText(int code);
+void SetLastErrorCode(int code);
+// System text of an error number (ending in CR LF like the Windows texts), looked up in the
+// system's table and, when messageModule is not empty, in that message module ("netmsg.dll",
+// "wininet.dll"; loaded as data when it is not loaded yet). Empty, with the last error set
+// to the lookup's own failure, when there is no text.
+std::wstring ErrorText(int code, const std::wstring& messageModule);
 namespace err {
-extern const int kFileNotFound;   // ERROR_FILE_NOT_FOUND
-extern const int kPathNotFound;   // ERROR_PATH_NOT_FOUND
-extern const int kAlreadyExists;  // ERROR_ALREADY_EXISTS
-extern const int kAccessDenied;   // ERROR_ACCESS_DENIED
-extern const int kNoMoreItems;    // ERROR_NO_MORE_ITEMS
-extern const int kMoreData;       // ERROR_MORE_DATA
-extern const int kNotAllAssigned; // ERROR_NOT_ALL_ASSIGNED
+extern const int kFileNotFound;    // ERROR_FILE_NOT_FOUND
+extern const int kPathNotFound;    // ERROR_PATH_NOT_FOUND
+extern const int kAlreadyExists;   // ERROR_ALREADY_EXISTS (and ERROR_FILE_EXISTS)
+extern const int kAccessDenied;    // ERROR_ACCESS_DENIED
+extern const int kNotSameDevice;   // ERROR_NOT_SAME_DEVICE: a folder cannot be renamed there
+extern const int kDirNotEmpty;     // ERROR_DIR_NOT_EMPTY
+extern const int kNoMoreItems;     // ERROR_NO_MORE_ITEMS
+extern const int kMoreData;        // ERROR_MORE_DATA
+extern const int kNotAllAssigned;  // ERROR_NOT_ALL_ASSIGNED
+extern const int kInvalidData;     // a text or name without the form the call needs
 }  // namespace err
 
-// ---- text -----------------------------------------------------------------------------
-// Narrow text is UTF-8 here. Strict: invalid input gives false.
-bool NarrowToWide(const std::string& in, std::wstring& out);
-bool WideToNarrow(const std::wstring& in, std::string& out);
-// Never fail: invalid input becomes U+FFFD (narrow to wide) or '?' (wide to narrow).
-std::wstring NarrowToWideLossy(const std::string& in);
-std::string WideToNarrowLossy(const std::wstring& in);
-// The locale of narrow text: its wide-character/char conversion facet converts UTF-8 here,
-// whatever the environment names (LANG unset included).
-const std::locale& NarrowTextLocale();
+// ---- text -------------------------------------------------------------------------------
+// UTF-8: the log file, the wire, the JSON files. Strict forms give false on invalid input;
+// lossy forms never fail (U+FFFD for broken input, U+FFFD's bytes for unpaired surrogates).
+bool Utf8ToWide(const std::string& in, std::wstring& out);
+bool WideToUtf8(const std::wstring& in, std::string& out);
+std::wstring Utf8ToWideLossy(const std::string& in);
+std::string WideToUtf8Lossy(const std::wstring& in);
+// The ANSI code page of the user's locale (UTF-8 here, so Korean survives with LANG unset).
+// The lossy forms put the code page's default character where it has no form for one.
+std::wstring AnsiToWideLossy(const std::string& in);
+std::string WideToAnsiLossy(const std::wstring& in);
+// The user's default locale, whose wide-character/char conversion facet converts between
+// wide text and the ANSI code page.
+const std::locale& AnsiLocale();
 
-// ---- environment and well-known folders ------------------------------------------------
+// ---- environment and well-known folders -------------------------------------------------
 std::optional<std::wstring> GetEnv(const std::wstring& name);
-// Common application-data folder, without a trailing separator. False when unknown.
-bool CommonAppDataFolder(std::wstring& out);
-// Expansion of %ProgramFiles% and %ProgramData%, without a trailing separator.
+// The common application-data folder (CSIDL_COMMON_APPDATA), without a trailing separator.
+enum class FolderLookup {
+    kOk,
+    kLocationFailed,  // the folder's location is unknown; result holds the system's answer
+    kPathFailed,      // the location has no path form
+};
+FolderLookup CommonAppDataFolder(std::wstring& out, uint32_t& result);
+// Expansion of %ProgramFiles% and %ProgramData% (at most 260 characters), without a
+// trailing separator.
 std::wstring ProgramFilesFolder();
 std::wstring ProgramDataFolder();
-// Temporary folder, ending in the separator.
+// Temporary folder, ending in the separator; empty (last error set) when the system gives
+// none or one longer than 260 characters.
 std::wstring TempFolder();
-// Full path of the running executable.
+// Full path of the running executable (at most 260 characters).
 std::wstring ModulePath();
+// The command line the process was started with, program name included, as the system
+// hands it over.
+std::wstring ProcessCommandLine();
 std::wstring CurrentDirectory();
-bool SetCurrentDirectory(const std::wstring& path);
+bool ChangeDirectory(const std::wstring& path);
 
 // ---- process identity, time, output -----------------------------------------------------
 uint32_t CurrentProcessId();
 uint32_t CurrentThreadId();
-bool IsDebuggerPresent();
+bool DebuggerAttached();
 struct LocalTime {
     int month, day, hour, minute, second, millisecond;
 };
 LocalTime Now();
 uint64_t MonotonicMs();
 void SleepMs(uint32_t ms);
-// Debugger output (standard error here).
+// Debugger output (standard error here). Never fails towards the caller.
 void DebugOutput(const std::wstring& text);
 void DebugOutputNarrow(const std::string& text);
-// A message box that closes itself after timeoutMs. False when no box can be shown at all.
-bool MessageBoxTimeout(const std::wstring& caption, const std::wstring& body, uint32_t timeoutMs);
-// A modal box that waits for the user (the log's failure notice).
-void MessageBoxModal(const std::wstring& caption, const std::wstring& body);
+// The system's self-closing message box, looked up by name in the user-interface module
+// only when that module is already loaded (it is not loaded for it). Null when the module
+// or the function is missing.
+using TimedMessageBox = const void*;
+TimedMessageBox FindTimedMessageBox();
+// Shows the box owned by the calling thread's active window, with one OK button, and
+// blocks until it is closed or timeoutMs has passed.
+void ShowTimedMessageBox(TimedMessageBox box, const std::wstring& caption,
+                         const std::wstring& body, uint32_t timeoutMs);
+// A system-modal box that waits for the user (the log's failure notice).
+void ShowModalMessageBox(const std::wstring& caption, const std::wstring& body);
+
+// ---- Windows version ----------------------------------------------------------------------
+// Whether the running system's major version, minor version and service-pack major number
+// are each at least the given ones (never here: Linux has no Windows version).
+bool WindowsVersionAtLeast(int major, int minor, int servicePackMajor);
+// Windows on the processor architecture emulation layer (never here).
+bool IsWow64();
 
 // ---- files and folders ------------------------------------------------------------------
 // Every int-returning call gives 0 on success, else the error number.
 bool PathExists(const std::wstring& path);
-bool IsDirectory(const std::wstring& path);
-bool PathIsUNCServer(const std::wstring& path);
-bool PathIsUNC(const std::wstring& path);
-int DeleteFile(const std::wstring& path);
-// Fails when the destination exists (like MoveFileW).
-int MoveFile(const std::wstring& from, const std::wstring& to);
-int CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
-int CreateDirectory(const std::wstring& path);
-int RemoveDirectory(const std::wstring& path);
+bool IsDirectory(const std::wstring& path);  // follows links
+// What a path names, without following a final link.
+struct PathInfo {
+    bool exists = false;
+    bool isDirectory = false;  // a folder, or a link to one
+    bool isLink = false;       // a symbolic link (a reparse point on Windows)
+};
+PathInfo InspectPath(const std::wstring& path);
+// The Windows UNC forms ("\\server", "\\server\share\..."); "//" stands for "\\" here.
+bool IsUncPath(const std::wstring& path);
+bool IsUncServer(const std::wstring& path);
+int RemoveFile(const std::wstring& path);
+// A file or folder to a new name; fails (kAlreadyExists) when the destination exists. A
+// file is copied and removed across volumes, a folder is not (kNotSameDevice).
+int RenameNoReplace(const std::wstring& from, const std::wstring& to);
+// Copies one file with its attributes (a program stays runnable).
+int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
+int MakeFolder(const std::wstring& path);
+// Removes an empty folder.
+int RemoveFolder(const std::wstring& path);
+// Removes a link itself, never what it points at.
+int RemoveLink(const std::wstring& path);
+// Makes to a link with the same target as the link from.
+int CopyLink(const std::wstring& from, const std::wstring& to);
 struct DirEntry {
     std::wstring name;
-    bool isDirectory;
+    bool isDirectory = false;  // a folder, or a link to one
+    bool isLink = false;
 };
-// Entries of a folder in name order, without "." and "..".
+// Entries of a folder in name order (plain code-unit comparison), without "." and "..".
 int ListDirectory(const std::wstring& path, std::vector<DirEntry>& out);
+// Reads a whole file opened without sharing (a file another process holds open fails).
 int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out);
+// Opens for appending with write sharing (creating the file), writes, closes.
 int AppendToFile(const std::wstring& path, const void* data, size_t size);
 // Creates or truncates the file and writes the bytes.
 int WriteNewFile(const std::wstring& path, const void* data, size_t size);
-int GetFileSize(const std::wstring& path, uint64_t& size);
-// Succeeds when the file can be opened for reading and writing (not executing, not locked).
+int QueryFileSize(const std::wstring& path, uint64_t& size);
+// Succeeds when the file can be opened for reading and writing without sharing (it is not
+// being run or held open elsewhere).
 int OpenForExclusiveUse(const std::wstring& path);
-// Gives a file the launcher created the right to be run when its name says it is a program.
+// Gives a file the launcher created the right to be run when its name says it is a program
+// (nothing to do on Windows).
 void MarkRunnableIfProgram(const std::wstring& path);
-
-// Shell-style tree operations: move (rename, or copy then remove across file systems),
-// recursive copy, recursive delete. Move and copy replace files and merge into folders
-// that exist at the destination; neither goes into its own source.
-int MoveTree(const std::wstring& from, const std::wstring& to);
-int CopyTree(const std::wstring& from, const std::wstring& to);
-int DeleteTree(const std::wstring& path);
 
 // Streaming writer for downloads.
 class FileWriter {
@@ -118,51 +176,68 @@ public:
     int Create(const std::wstring& path);  // creates or truncates
     int Write(const void* data, size_t size);
     int Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != kNone; }
 
 private:
-    int fd_ = -1;
+    static constexpr intptr_t kNone = -1;
+    intptr_t handle_ = kNone;  // a descriptor here, a file handle on Windows
 };
 
-// ---- version record ---------------------------------------------------------------------
+// ---- version record -----------------------------------------------------------------------
 enum class VersionRead { kOk, kNoVersion, kError };
-// Reads the version record the build stamps into its binaries.
+// The file and product versions (major, minor, build, revision) of a program file: its
+// version resource on Windows, the record the build stamps into its binaries here.
 VersionRead ReadVersionRecord(const std::wstring& path, uint16_t fileVersion[4],
                               uint16_t productVersion[4], int& error);
 
-// ---- processes --------------------------------------------------------------------------
-// A process handle is a pidfd here (a process handle on Windows); 0 = none.
+// ---- processes ----------------------------------------------------------------------------
+// Handles: a process handle on Windows, a pidfd here; 0 = none.
 using ProcessHandle = intptr_t;
+using ThreadHandle = intptr_t;  // none here
 inline constexpr uint32_t kStillActive = 259;
-// Creation flag: the program gets no console; its standard streams go to the null device.
+// Creation flag: a console program gets no console (its standard streams go to the null
+// device here). Other creation flags have no meaning here.
 inline constexpr uint32_t kCreateNoWindow = 0x08000000;
 struct ProcessEntry {
     uint32_t pid;
     std::wstring exePath;
 };
-// Every process whose executable path can be read (a removed executable keeps its path).
+// Every process whose executable path can be read (the first module of a module snapshot
+// on Windows; processes of another bitness or protection are left out).
 int ListProcesses(std::vector<ProcessEntry>& out);
-int GetProcessExePath(uint32_t pid, std::wstring& path);
-int OpenProcess(uint32_t pid, ProcessHandle& handle);
-// Starts program with argv (argv[0] included). The child inherits the current directory and
-// the environment, and no open file but the standard streams. A program without a folder is
-// looked up in the current directory, then on PATH. A detached program is not kept as a
-// child (nothing is left to reap when nobody waits for it; its exit code cannot be read);
-// otherwise it stays a child until its handle is closed. Creation flags other than
-// kCreateNoWindow have no meaning here.
-int StartProcess(const std::wstring& program, const std::vector<std::wstring>& argv,
-                 uint32_t creationFlags, bool detached, ProcessHandle& handle, uint32_t& pid);
+enum class ProcessAccess {
+    kControl,    // end it, wait for it, read its exit code (PROCESS_ALL_ACCESS)
+    kQueryPath,  // read its executable path (PROCESS_QUERY_INFORMATION | PROCESS_VM_READ)
+};
+int OpenProcessHandle(uint32_t pid, ProcessAccess access, ProcessHandle& handle);
+// The executable of an opened process (at most 256 characters on Windows).
+int GetProcessExePath(ProcessHandle handle, std::wstring& path);
+struct StartedProcess {
+    ProcessHandle process = 0;
+    ThreadHandle thread = 0;
+    uint32_t pid = 0;
+    uint32_t tid = 0;  // the process id here
+};
+// Starts program with its argument string. Windows: CreateProcessW of the command line
+// program + " " + arguments (program alone when arguments is empty), unchanged, no quotes
+// added, desktop "winsta0\default". Here: program is the executable (a name without a
+// folder is looked up in the current directory, then on PATH) and arguments are split by
+// the Windows rules. The child inherits the current directory and the environment. A
+// detached program is not kept as a child (nothing to reap; its exit code cannot be read
+// here); otherwise it stays one until its handle is closed.
+int StartProcess(const std::wstring& program, const std::wstring& arguments,
+                 uint32_t creationFlags, bool detached, StartedProcess& started);
 // Waits up to ms (0xFFFFFFFF: no limit). True when the process has ended.
 bool WaitProcess(ProcessHandle handle, uint32_t ms);
-// kStillActive while the process runs; 128 + the signal for a child ended by a signal. The
-// exit code of a process that is not a child cannot be read: 0 once it has ended.
+// kStillActive while the process runs; here 128 + the signal for a child ended by a signal,
+// and 0 for an ended process that is not a child.
 int GetProcessExitCode(ProcessHandle handle, uint32_t& code);
-int TerminateProcess(ProcessHandle handle);
-// An ended child is reaped at once, a running one once it has ended (checked whenever a
-// process is started or closed).
+// Ends the process by force, with exit code 0.
+int KillProcess(ProcessHandle handle);
 void CloseProcess(ProcessHandle handle);
+void CloseThread(ThreadHandle handle);
 
-// The debug privilege of the own access token (always held here: nothing to enable).
+// The debug privilege of the own access token (always held here: every step succeeds).
 using TokenHandle = intptr_t;
 int OpenOwnProcessToken(TokenHandle& token);
 int LookupDebugPrivilege(uint64_t& privilege);
@@ -170,34 +245,42 @@ int LookupDebugPrivilege(uint64_t& privilege);
 int EnableTokenPrivilege(TokenHandle token, uint64_t privilege);
 void CloseToken(TokenHandle token);
 
-// Named exit events: a POSIX named semaphore "/" + name here ("/" inside the name becomes
-// "_"). Creating one that is left over from a program that could not remove it resets it.
+// Named exit events (a POSIX named semaphore "/" + name here, "/" inside the name becoming
+// "_"). Creating one left over from a program that could not remove it resets it.
 using EventHandle = intptr_t;  // 0 = none
-// Fails (kFileNotFound) when nobody created the event.
+// Opens for signalling; fails when nobody created the event.
 int OpenNamedEvent(const std::wstring& name, EventHandle& handle);
 int CreateNamedEvent(const std::wstring& name, EventHandle& handle);
 int SignalNamedEvent(EventHandle handle);
 // True when signalled within ms (0xFFFFFFFF: no limit).
 bool WaitNamedEvent(EventHandle handle, uint32_t ms);
 void CloseNamedEvent(EventHandle handle);
+// Removes the name (a Windows event goes with its last handle: nothing to do there).
 void RemoveNamedEvent(const std::wstring& name);
 
-// Windows on the processor architecture emulation layer (never here).
-bool IsWow64();
-
-// ---- registry (HKEY_LOCAL_MACHINE) ------------------------------------------------------
-// A folder tree below <common application-data folder>/Registry/HKEY_LOCAL_MACHINE/: a key
-// is a folder (the backslashes of a key path separate folders; the case of ASCII letters
-// does not matter), its sub-keys are its sub-folders in name order, its values are the
-// members of its values.json (string member: string value; integer member: 32-bit value).
+// ---- registry ---------------------------------------------------------------------------
+// Here a folder tree below <common application-data folder>/Registry/<root>/: a key is a
+// folder (the backslashes of a key path separate folders; the case of ASCII letters does
+// not matter), its sub-keys are its sub-folders in name order, its values are the members
+// of its values.json (string member: string value; integer member: 32-bit value). There is
+// one view here.
+enum class RegistryRoot { kLocalMachine };
+enum class RegistryAccess { kRead, kAllAccess };
+enum class RegistryView {
+    kDefault,  // the process's own view
+    k32Bit,    // the 32-bit view, also from a 64-bit process (KEY_WOW64_32KEY)
+};
 using RegKey = intptr_t;  // 0 = none
-int RegOpenKey(const std::wstring& subKey, RegKey& key);
-// maxBytes bounds the value's data as Windows stores it, UTF-16 with its terminator
-// (kMoreData when longer). A value of the other type fails with EINVAL.
-int RegQueryString(RegKey key, const std::wstring& name, std::wstring& value, size_t maxBytes);
-int RegQueryDword(RegKey key, const std::wstring& name, uint32_t& value);
+int RegistryOpenKey(RegistryRoot root, const std::wstring& subKey, RegistryAccess access,
+                    RegistryView view, RegKey& key);
+// Reads at most maxBytes of value data as Windows stores it (UTF-16 with its terminator;
+// kMoreData when longer); the value's type is not checked on Windows. kFileNotFound when
+// the value does not exist.
+int RegistryQueryString(RegKey key, const std::wstring& name, std::wstring& value,
+                        size_t maxBytes);
+int RegistryQueryDword(RegKey key, const std::wstring& name, uint32_t& value);
 // kNoMoreItems past the last sub-key.
-int RegEnumKey(RegKey key, uint32_t index, std::wstring& name);
-void RegCloseKey(RegKey key);
+int RegistryEnumKey(RegKey key, uint32_t index, std::wstring& name);
+void RegistryCloseKey(RegKey key);
 
 }  // namespace os

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "common/os/os.h"
+#include "common/os/posix_argument_split.h"
 
 extern char** environ;
 
@@ -62,7 +63,7 @@ int ReadExeLink(uint32_t pid, std::wstring& path) {
     constexpr std::string_view kDeleted = " (deleted)";
     if (target.size() > kDeleted.size() && target.ends_with(kDeleted))
         target.resize(target.size() - kDeleted.size());
-    if (!NarrowToWide(target, path)) return EILSEQ;
+    if (!Utf8ToWide(target, path)) return EILSEQ;
     return 0;
 }
 
@@ -137,16 +138,18 @@ struct SpawnPlan {
     bool noConsole = false;
 };
 
-int MakePlan(const std::wstring& program, const std::vector<std::wstring>& argv,
-             uint32_t creationFlags, SpawnPlan& plan) {
+// argv[0] is the program as given; the rest is the argument string split the way a Windows
+// program takes its command line apart.
+int MakePlan(const std::wstring& program, const std::wstring& arguments, uint32_t creationFlags,
+             SpawnPlan& plan) {
     std::string narrow;
-    if (!WideToNarrow(program, narrow)) return EILSEQ;
+    if (!WideToUtf8(program, narrow)) return EILSEQ;
     if (const int e = ResolveProgram(narrow, plan.path)) return e;
-    for (const auto& argument : argv) {
-        if (!WideToNarrow(argument, narrow)) return EILSEQ;
+    plan.arguments.push_back(narrow);
+    for (const auto& argument : posix::SplitWindowsArguments(arguments)) {
+        if (!WideToUtf8(argument, narrow)) return EILSEQ;
         plan.arguments.push_back(narrow);
     }
-    if (plan.arguments.empty()) plan.arguments.push_back(plan.path);
     for (auto& argument : plan.arguments) plan.argv.push_back(argument.data());
     plan.argv.push_back(nullptr);
     plan.noConsole = (creationFlags & kCreateNoWindow) != 0;
@@ -318,9 +321,32 @@ int ListProcesses(std::vector<ProcessEntry>& out) {
     return 0;
 }
 
-int GetProcessExePath(uint32_t pid, std::wstring& path) { return ReadExeLink(pid, path); }
+// The process behind a pidfd, as the kernel reports it in the descriptor's information.
+int PidOfHandle(ProcessHandle handle, uint32_t& pid) {
+    char name[48];
+    std::snprintf(name, sizeof name, "/proc/self/fdinfo/%d", static_cast<int>(handle));
+    FILE* info = std::fopen(name, "re");
+    if (info == nullptr) return errno;
+    char line[128];
+    long value = -1;
+    while (std::fgets(line, sizeof line, info) != nullptr)
+        if (std::sscanf(line, "Pid: %ld", &value) == 1) break;
+    std::fclose(info);
+    // -1: the process has ended and been reaped.
+    if (value <= 0) return ESRCH;
+    pid = static_cast<uint32_t>(value);
+    return 0;
+}
 
-int OpenProcess(uint32_t pid, ProcessHandle& handle) {
+int GetProcessExePath(ProcessHandle handle, std::wstring& path) {
+    if (handle <= 0) return EBADF;
+    uint32_t pid = 0;
+    if (const int e = PidOfHandle(handle, pid)) return e;
+    return ReadExeLink(pid, path);
+}
+
+// A pidfd allows everything its user may do; the access asked for makes no difference.
+int OpenProcessHandle(uint32_t pid, ProcessAccess, ProcessHandle& handle) {
     if (pid == 0 || pid > static_cast<uint32_t>(INT_MAX)) return EINVAL;
     const int pidfd = OpenPidfd(static_cast<pid_t>(pid));
     if (pidfd < 0) return errno;
@@ -328,12 +354,17 @@ int OpenProcess(uint32_t pid, ProcessHandle& handle) {
     return 0;
 }
 
-int StartProcess(const std::wstring& program, const std::vector<std::wstring>& argv,
-                 uint32_t creationFlags, bool detached, ProcessHandle& handle, uint32_t& pid) {
+int StartProcess(const std::wstring& program, const std::wstring& arguments,
+                 uint32_t creationFlags, bool detached, StartedProcess& started) {
     ReapClosedChildren();
     SpawnPlan plan;
-    if (const int e = MakePlan(program, argv, creationFlags, plan)) return e;
-    return detached ? StartDetached(plan, handle, pid) : StartChild(plan, handle, pid);
+    if (const int e = MakePlan(program, arguments, creationFlags, plan)) return e;
+    ProcessHandle handle = 0;
+    uint32_t pid = 0;
+    const int e = detached ? StartDetached(plan, handle, pid) : StartChild(plan, handle, pid);
+    if (e != 0) return e;
+    started = StartedProcess{handle, 0, pid, pid};
+    return 0;
 }
 
 bool WaitProcess(ProcessHandle handle, uint32_t ms) {
@@ -372,12 +403,15 @@ int GetProcessExitCode(ProcessHandle handle, uint32_t& code) {
     return 0;
 }
 
-int TerminateProcess(ProcessHandle handle) {
+int KillProcess(ProcessHandle handle) {
     if (handle <= 0) return EBADF;
     if (::syscall(SYS_pidfd_send_signal, static_cast<int>(handle), SIGKILL, nullptr, 0) != 0)
         return errno;
     return 0;
 }
+
+// There is no thread handle here.
+void CloseThread(ThreadHandle) {}
 
 void CloseProcess(ProcessHandle handle) {
     if (handle <= 0) return;
@@ -419,7 +453,7 @@ int SemaphoreName(const std::wstring& name, std::string& out) {
     for (auto& c : component)
         if (c == L'/') c = L'_';
     std::string narrow;
-    if (!WideToNarrow(component, narrow)) return EILSEQ;
+    if (!WideToUtf8(component, narrow)) return EILSEQ;
     out = "/" + narrow;
     return 0;
 }
@@ -485,6 +519,5 @@ void RemoveNamedEvent(const std::wstring& name) {
     if (SemaphoreName(name, semName) == 0) ::sem_unlink(semName.c_str());
 }
 
-bool IsWow64() { return false; }
 
 }  // namespace os

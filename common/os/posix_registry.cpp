@@ -53,8 +53,9 @@ int FindChild(const std::wstring& parent, const std::wstring& name, std::wstring
 
 int KeyFolder(const std::wstring& subKey, std::wstring& folder) {
     std::wstring root;
+    uint32_t lookupResult = 0;
     // The data folder is looked up on every call: it follows the environment.
-    if (!CommonAppDataFolder(root)) return LastError();
+    if (CommonAppDataFolder(root, lookupResult) != FolderLookup::kOk) return err::kInvalidData;
     folder = root + L"/Registry/HKEY_LOCAL_MACHINE";
     if (!IsDirectory(folder)) return err::kFileNotFound;
     size_t start = 0;
@@ -96,7 +97,7 @@ const rapidjson::Value* FindValue(const Key& key, const std::wstring& name) {
     const rapidjson::Value* caseVariant = nullptr;
     for (const auto& member : key.values.GetObject()) {
         std::wstring memberName;
-        if (!NarrowToWide(std::string(member.name.GetString(), member.name.GetStringLength()),
+        if (!Utf8ToWide(std::string(member.name.GetString(), member.name.GetStringLength()),
                           memberName))
             continue;
         if (memberName == name) return &member.value;
@@ -116,7 +117,9 @@ int FindLoadedValue(RegKey handle, const std::wstring& name, const rapidjson::Va
 
 }  // namespace
 
-int RegOpenKey(const std::wstring& subKey, RegKey& key) {
+// One root and one view here; access rights are those of the folder tree.
+int RegistryOpenKey(RegistryRoot, const std::wstring& subKey, RegistryAccess, RegistryView,
+                    RegKey& key) {
     std::wstring folder;
     if (const int e = KeyFolder(subKey, folder)) return e;
     auto opened = std::make_unique<Key>();
@@ -125,12 +128,13 @@ int RegOpenKey(const std::wstring& subKey, RegKey& key) {
     return 0;
 }
 
-int RegQueryString(RegKey key, const std::wstring& name, std::wstring& value, size_t maxBytes) {
+int RegistryQueryString(RegKey key, const std::wstring& name, std::wstring& value,
+                        size_t maxBytes) {
     const rapidjson::Value* found = nullptr;
     if (const int e = FindLoadedValue(key, name, found)) return e;
     if (!found->IsString()) return EINVAL;
     std::wstring text;
-    if (!NarrowToWide(std::string(found->GetString(), found->GetStringLength()), text))
+    if (!Utf8ToWide(std::string(found->GetString(), found->GetStringLength()), text))
         return EILSEQ;
     size_t units = 1;  // the terminator
     for (const wchar_t c : text) units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
@@ -142,7 +146,7 @@ int RegQueryString(RegKey key, const std::wstring& name, std::wstring& value, si
     return 0;
 }
 
-int RegQueryDword(RegKey key, const std::wstring& name, uint32_t& value) {
+int RegistryQueryDword(RegKey key, const std::wstring& name, uint32_t& value) {
     const rapidjson::Value* found = nullptr;
     if (const int e = FindLoadedValue(key, name, found)) return e;
     if (found->IsUint()) value = found->GetUint();
@@ -151,7 +155,7 @@ int RegQueryDword(RegKey key, const std::wstring& name, uint32_t& value) {
     return 0;
 }
 
-int RegEnumKey(RegKey handle, uint32_t index, std::wstring& name) {
+int RegistryEnumKey(RegKey handle, uint32_t index, std::wstring& name) {
     Key* key = FromHandle(handle);
     if (key == nullptr) return EBADF;
     if (!key->listed) {
@@ -167,6 +171,6 @@ int RegEnumKey(RegKey handle, uint32_t index, std::wstring& name) {
     return 0;
 }
 
-void RegCloseKey(RegKey key) { delete FromHandle(key); }
+void RegistryCloseKey(RegKey key) { delete FromHandle(key); }
 
 }  // namespace os

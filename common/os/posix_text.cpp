@@ -82,15 +82,16 @@ bool Decode(const std::string& in, std::wstring& out, bool strict) {
     return true;
 }
 
-bool Encode(const std::wstring& in, std::string& out, bool strict) {
+// replacement: what stands for a character without a form (strict: none, the call fails).
+bool Encode(const std::wstring& in, std::string& out, const char* replacement) {
     out.clear();
     out.reserve(in.size());
     char bytes[4];
     for (wchar_t ch : in) {
         const auto c = static_cast<uint32_t>(ch);
         if (!ValidScalar(c)) {
-            if (strict) return false;
-            out += '?';
+            if (replacement == nullptr) return false;
+            out += replacement;
             continue;
         }
         out.append(bytes, static_cast<size_t>(EncodeOne(c, bytes)));
@@ -156,22 +157,31 @@ protected:
 
 }  // namespace
 
-bool NarrowToWide(const std::string& in, std::wstring& out) { return Decode(in, out, true); }
-bool WideToNarrow(const std::wstring& in, std::string& out) { return Encode(in, out, true); }
+bool Utf8ToWide(const std::string& in, std::wstring& out) { return Decode(in, out, true); }
+bool WideToUtf8(const std::wstring& in, std::string& out) { return Encode(in, out, nullptr); }
 
-std::wstring NarrowToWideLossy(const std::string& in) {
+std::wstring Utf8ToWideLossy(const std::string& in) {
     std::wstring out;
     Decode(in, out, false);
     return out;
 }
 
-std::string WideToNarrowLossy(const std::wstring& in) {
+std::string WideToUtf8Lossy(const std::wstring& in) {
     std::string out;
-    Encode(in, out, false);
+    Encode(in, out, "\xEF\xBF\xBD");
     return out;
 }
 
-const std::locale& NarrowTextLocale() {
+// The ANSI code page is UTF-8 here; its default character is "?".
+std::wstring AnsiToWideLossy(const std::string& in) { return Utf8ToWideLossy(in); }
+
+std::string WideToAnsiLossy(const std::wstring& in) {
+    std::string out;
+    Encode(in, out, "?");
+    return out;
+}
+
+const std::locale& AnsiLocale() {
     static const std::locale locale(std::locale::classic(), new Utf8Facet);
     return locale;
 }

@@ -36,8 +36,9 @@ public:
     ~Survivors() {
         for (const uint32_t pid : pids_) {
             os::ProcessHandle process = 0;
-            if (os::OpenProcess(pid, process) != 0) continue;
-            os::TerminateProcess(process);
+            if (os::OpenProcessHandle(pid, os::ProcessAccess::kControl, process) != 0)
+                continue;
+            os::KillProcess(process);
             os::WaitProcess(process, 5000);
             os::CloseProcess(process);
         }
@@ -292,7 +293,7 @@ TEST_F(ProcessTest, KeptHandleGivesTheExitCodeAndClosingItReapsTheChild) {
     EXPECT_EQ(code, 7u);
     EXPECT_TRUE(Exists(info.dwProcessId));  // ended, waiting to be reaped
     os::CloseProcess(info.hProcess);
-    os::CloseProcess(info.hThread);
+    os::CloseThread(info.hThread);
     EXPECT_FALSE(Exists(info.dwProcessId));
 }
 

@@ -206,7 +206,7 @@ TEST_F(HttpTransport, DownloadCreatesFoldersWritesBytesAndFollowsRedirects) {
     server.Start();
     const fs::path exe = dir / "new/deeper/setup.exe";
     std::wstring korean;  // the test runs in the C locale: no wide path conversions
-    ASSERT_TRUE(os::NarrowToWide((dir / "새 폴더/자료.bin").string(), korean));
+    ASSERT_TRUE(os::Utf8ToWide((dir / "새 폴더/자료.bin").string(), korean));
     ASSERT_TRUE(GL_INTERNET_HTTPDownloadToFileByCurl(
         L"https://127.0.0.1:" + std::to_wstring(server.port()),
         DownloadSet{{exe.wstring(), L"moved"}, {korean, L"real/setup.exe"}}, true));

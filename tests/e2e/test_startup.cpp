@@ -14,7 +14,7 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
     std::string out;
-    EXPECT_TRUE(os::WideToNarrow(text, out));
+    EXPECT_TRUE(os::WideToUtf8(text, out));
     return out;
 }
 

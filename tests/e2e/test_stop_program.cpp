@@ -36,8 +36,9 @@ protected:
         for (const auto& name : shortNames) os::RemoveNamedEvent(ExitEventName(name));
         for (const uint32_t pid : started) {
             os::ProcessHandle process = 0;
-            if (os::OpenProcess(pid, process) != 0) continue;
-            os::TerminateProcess(process);
+            if (os::OpenProcessHandle(pid, os::ProcessAccess::kControl, process) != 0)
+                continue;
+            os::KillProcess(process);
             os::WaitProcess(process, 5000);
             os::CloseProcess(process);
         }

@@ -20,7 +20,7 @@ constexpr const char* kApiPath = "/comp/zeb/update/v1/";
 
 std::wstring Wide(const std::string& text) {
     std::wstring out;
-    EXPECT_TRUE(os::NarrowToWide(text, out));
+    EXPECT_TRUE(os::Utf8ToWide(text, out));
     return out;
 }
 

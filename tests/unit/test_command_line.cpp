@@ -1,9 +1,7 @@
-// Command-line items: tokenizer, company-pass masking, forwarding, and the rebuild of the
-// Windows command line from argv.
+// Command-line items: tokenizer, company-pass masking and forwarding.
 #include <gtest/gtest.h>
 
 #include "launcher/CommandLine.h"
-#include "launcher/WindowsCommandLine.h"
 #include "tests/support/LauncherRunner.h"
 #include "tests/support/TestLog.h"
 
@@ -139,60 +137,6 @@ TEST(BuildForwardedArg, DropsOnlyOneLeadingUnderscore) {
     BuildForwardedArg(L"__TEST_UPDATE_URL__", L"https://h/", args);
     BuildForwardedArg(L"_", L"", args);
     EXPECT_EQ(args, L"--_TEST_UPDATE_URL__=\"https://h/\" --=\"\"");
-}
-
-TEST(WindowsCommandLine, UnquotedItemValuesGetQuoted) {
-    const auto rebuilt = BuildWindowsCommandLine(
-        {"--PRG_ID=p1", "--CMD=\"run\"", "plain", "--FLAG", "--X=", "--PRG_ARGS=a b"});
-    EXPECT_EQ(rebuilt.text,
-              L"--PRG_ID=\"p1\" --CMD=\"run\" plain --FLAG --X=\"\" --PRG_ARGS=\"a b\"");
-    EXPECT_TRUE(rebuilt.lossyArguments.empty());
-}
-
-TEST(WindowsCommandLine, ShellAndCreateProcessFormsTokenizeAlike) {
-    const auto shell = BuildWindowsCommandLine({"--PRG_ID=p1", "--PRG_ARGS=/a \"b\"", "--X="});
-    const auto quoted =
-        BuildWindowsCommandLine({"--PRG_ID=\"p1\"", "--PRG_ARGS=\"/a \"b\"\"", "--X=\"\""});
-    EXPECT_EQ(shell.text, quoted.text);
-    const ItemMap items = GL_STRING_ParseCommandLineArgs1(shell.text);
-    EXPECT_EQ(items, (ItemMap{{L"PRG_ID", L"p1"}, {L"PRG_ARGS", L"/a \"b\""}, {L"X", L""}}));
-}
-
-TEST(WindowsCommandLine, Utf8ArgumentsConvertExactly) {
-    const auto rebuilt = BuildWindowsCommandLine({"--PRG_ID=프로그램", "--A=\xF0\x9F\x98\x80"});
-    EXPECT_EQ(rebuilt.text, L"--PRG_ID=\"프로그램\" --A=\"\U0001F600\"");
-    EXPECT_TRUE(rebuilt.lossyArguments.empty());
-}
-
-TEST(WindowsCommandLine, InvalidUtf8IsReplacedAndReported) {
-    const auto rebuilt = BuildWindowsCommandLine({"--CMD=run", "--PRG_ID=p\xFF" "1", "x\xC3"});
-    EXPECT_EQ(rebuilt.text, L"--CMD=\"run\" --PRG_ID=\"p\uFFFD1\" x\uFFFD");
-    EXPECT_EQ(rebuilt.lossyArguments, (std::vector<size_t>{2, 3}));
-}
-
-TEST(WindowsCommandLine, LossyDecoderRejectsEveryMalformedSequence) {
-    struct Case {
-        const char* in;
-        const wchar_t* out;
-    };
-    const Case cases[] = {
-        {"\xC0\xAF", L"\uFFFD\uFFFD"},              // overlong "/"
-        {"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},    // overlong, three bytes
-        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},    // surrogate
-        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
-        {"a\xE3\x81", L"a\uFFFD\uFFFD"},            // truncated at the end
-        {"\xE3\x81" "a", L"\uFFFD\uFFFDa"},         // truncated before ASCII
-        {"\x80\xEA\xB0\x80", L"\uFFFD가"},          // stray continuation, then valid
-        {"\xF8\x88\x80\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},  // five-byte form
-    };
-    for (const Case& c : cases) {
-        std::wstring out;
-        EXPECT_FALSE(DecodeUtf8Lossy(c.in, out)) << c.in;
-        EXPECT_EQ(out, c.out);
-    }
-    std::wstring out;
-    EXPECT_TRUE(DecodeUtf8Lossy("\x7F\xC2\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF", out));
-    EXPECT_EQ(out, L"\x7F\u0080\uFFFF\U0010FFFF");
 }
 
 }  // namespace

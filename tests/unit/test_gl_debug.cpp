@@ -168,7 +168,7 @@ TEST_F(GlDebug, LongMessageIsCutAndLosesLineEnd) {
     const fs::path second = UseLog("second.log");
     GL_DEBUG_Log(L"", 'E', L"a.cpp", L"F", 1, 0, 0, L"%s", std::wstring(3000, L'한'));
     std::wstring wide;
-    ASSERT_TRUE(os::NarrowToWide(ReadFileBytes(second), wide));
+    ASSERT_TRUE(os::Utf8ToWide(ReadFileBytes(second), wide));
     EXPECT_EQ(1024u, wide.size());
     EXPECT_EQ(L'한', wide.back());
 }
@@ -429,7 +429,7 @@ TEST_F(GlDebug, MakeDirsReportsAFolderItCannotCreate) {
     EXPECT_FALSE(_dbg_MakeDirs(tooLong + L"/x.log"));
     EXPECT_TRUE(fs::is_directory(dir_ / "ok"));
     std::string narrow;
-    ASSERT_TRUE(os::WideToNarrow(tooLong, narrow));
+    ASSERT_TRUE(os::WideToUtf8(tooLong, narrow));
     EXPECT_NE(std::string::npos,
               ReadFileBytes(log).find("[ENU:30]CreateDirectory() 실패: " + narrow + "[ENW:" +
                                       std::to_string(ENAMETOOLONG) + "]"));

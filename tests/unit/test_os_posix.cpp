@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "common/FileTree.h"
 #include "common/os/os.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempDir.h"
@@ -60,49 +61,79 @@ TEST(OsText, StrictUtf8RejectsEveryMalformedForm) {
     std::wstring out;
     for (const std::string bad : {"\x80", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80",
                                   "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "ab\xE2\x82"})
-        EXPECT_FALSE(os::NarrowToWide(bad, out)) << bad;
-    ASSERT_TRUE(os::NarrowToWide("a\xC2\xA9\xED\x95\x9C\xF0\x9F\x98\x80", out));
+        EXPECT_FALSE(os::Utf8ToWide(bad, out)) << bad;
+    ASSERT_TRUE(os::Utf8ToWide("a\xC2\xA9\xED\x95\x9C\xF0\x9F\x98\x80", out));
     EXPECT_EQ((std::wstring{L'a', wchar_t(0xA9), L'한', wchar_t(0x1F600)}), out);
     std::string narrow;
-    ASSERT_TRUE(os::WideToNarrow(out, narrow));
+    ASSERT_TRUE(os::WideToUtf8(out, narrow));
     EXPECT_EQ("a\xC2\xA9\xED\x95\x9C\xF0\x9F\x98\x80", narrow);
-    EXPECT_FALSE(os::WideToNarrow(std::wstring(1, wchar_t(0xDC00)), narrow));
-    EXPECT_FALSE(os::WideToNarrow(std::wstring(1, wchar_t(0x110000)), narrow));
+    EXPECT_FALSE(os::WideToUtf8(std::wstring(1, wchar_t(0xDC00)), narrow));
+    EXPECT_FALSE(os::WideToUtf8(std::wstring(1, wchar_t(0x110000)), narrow));
 }
 
 TEST(OsText, LossyFormsReplaceOnlyTheBrokenPart) {
-    EXPECT_EQ((std::wstring{L'a', wchar_t(0xFFFD), L'b'}), os::NarrowToWideLossy("a\xFF" "b"));
-    EXPECT_EQ("a?b", os::WideToNarrowLossy(std::wstring{L'a', wchar_t(0xD800), L'b'}));
+    EXPECT_EQ((std::wstring{L'a', wchar_t(0xFFFD), L'b'}), os::Utf8ToWideLossy("a\xFF" "b"));
+    EXPECT_EQ("a\xEF\xBF\xBD" "b", os::WideToUtf8Lossy(std::wstring{L'a', wchar_t(0xD800), L'b'}));
+    // The ANSI code page is UTF-8 here, with "?" for what it cannot carry.
+    EXPECT_EQ("a?b\xEA\xB0\x80", os::WideToAnsiLossy(std::wstring{L'a', wchar_t(0xD800), L'b', L'가'}));
+    EXPECT_EQ(L"가\uFFFD", os::AnsiToWideLossy("\xEA\xB0\x80\xFF"));
 }
 
+TEST(OsText, StrictDecodingRejectsEveryMalformedSequenceLossyReplacesEachByte) {
+    struct Case {
+        const char* in;
+        const wchar_t* out;
+    };
+    const Case cases[] = {
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},              // overlong "/"
+        {"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},    // overlong, three bytes
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},    // surrogate
+        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+        {"a\xE3\x81", L"a\uFFFD\uFFFD"},            // truncated at the end
+        {"\xE3\x81" "a", L"\uFFFD\uFFFDa"},         // truncated before ASCII
+        {"\x80\xEA\xB0\x80", L"\uFFFD가"},          // stray continuation, then valid
+        {"\xF8\x88\x80\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},  // five-byte form
+    };
+    for (const Case& c : cases) {
+        std::wstring out;
+        EXPECT_FALSE(os::Utf8ToWide(c.in, out)) << c.in;
+        EXPECT_EQ(os::Utf8ToWideLossy(c.in), c.out);
+    }
+    std::wstring out;
+    EXPECT_TRUE(os::Utf8ToWide("\x7F\xC2\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF", out));
+    EXPECT_EQ(out, L"\x7F\u0080\uFFFF\U0010FFFF");
+}
+
+
 TEST(OsErrors, TextsEndInLineBreakAndUnknownCodesHaveNone) {
-    EXPECT_EQ(L"No such file or directory\r\n", os::ErrorText(ENOENT));
-    EXPECT_EQ(L"No more data is available.\r\n", os::ErrorText(os::err::kNoMoreItems));
-    EXPECT_EQ(L"More data is available.\r\n", os::ErrorText(os::err::kMoreData));
+    EXPECT_EQ(L"No such file or directory\r\n", os::ErrorText(ENOENT, L""));
+    EXPECT_EQ(L"No more data is available.\r\n", os::ErrorText(os::err::kNoMoreItems, L""));
+    EXPECT_EQ(L"More data is available.\r\n", os::ErrorText(os::err::kMoreData, L"netmsg.dll"));
     errno = 0;
-    EXPECT_EQ(L"", os::ErrorText(99999));
+    EXPECT_EQ(L"", os::ErrorText(99999, L""));
     EXPECT_EQ(EINVAL, os::LastError());
-    EXPECT_EQ(L"", os::ErrorText(-5));
+    EXPECT_EQ(L"", os::ErrorText(-5, L""));
 }
 
 // ---- environment and folders ------------------------------------------------------------
 
 TEST(OsFolders, CommonAppDataFollowsProgramData) {
     std::wstring folder;
+    uint32_t result = 0;
     {
         EnvVar v("ProgramData", "/srv/data//");
-        ASSERT_TRUE(os::CommonAppDataFolder(folder));
+        ASSERT_EQ(os::FolderLookup::kOk, os::CommonAppDataFolder(folder, result));
         EXPECT_EQ(L"/srv/data", folder);
         EXPECT_EQ(L"/srv/data", os::ProgramDataFolder());
     }
     for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
         EnvVar v("ProgramData", unset);
-        ASSERT_TRUE(os::CommonAppDataFolder(folder));
+        ASSERT_EQ(os::FolderLookup::kOk, os::CommonAppDataFolder(folder, result));
         EXPECT_EQ(L"/var/lib", folder);
         EXPECT_EQ(L"/var/lib", os::ProgramDataFolder());
     }
     EnvVar v("ProgramData", "/tmp/\xC3");
-    EXPECT_FALSE(os::CommonAppDataFolder(folder));
+    EXPECT_EQ(os::FolderLookup::kPathFailed, os::CommonAppDataFolder(folder, result));
     EXPECT_EQ(EILSEQ, os::LastError());
 }
 
@@ -133,10 +164,10 @@ TEST(OsFolders, ModulePathAndCurrentDirectory) {
     EXPECT_EQ(fs::canonical("/proc/self/exe").wstring(), os::ModulePath());
     TempDir dir;
     const std::wstring before = os::CurrentDirectory();
-    ASSERT_TRUE(os::SetCurrentDirectory(dir.wpath()));
+    ASSERT_TRUE(os::ChangeDirectory(dir.wpath()));
     EXPECT_EQ(fs::canonical(dir.path()).wstring(), os::CurrentDirectory());
-    EXPECT_FALSE(os::SetCurrentDirectory(dir.wpath() + L"/missing"));
-    ASSERT_TRUE(os::SetCurrentDirectory(before));
+    EXPECT_FALSE(os::ChangeDirectory(dir.wpath() + L"/missing"));
+    ASSERT_TRUE(os::ChangeDirectory(before));
 }
 
 // ---- identity, time, output -------------------------------------------------------------
@@ -148,7 +179,7 @@ TEST(OsIdentity, ProcessAndThreadIds) {
     std::thread([&] { other = os::CurrentThreadId(); }).join();
     EXPECT_NE(0u, other);
     EXPECT_NE(os::CurrentThreadId(), other);
-    EXPECT_FALSE(os::IsDebuggerPresent());
+    EXPECT_FALSE(os::DebuggerAttached());
 }
 
 TEST(OsTime, SleepAndMonotonicClockAgree) {
@@ -184,10 +215,12 @@ TEST(OsOutput, MessageBoxWithoutDisplayGoesToStandardError) {
     EnvVar d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
     StderrCapture err;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(os::MessageBoxTimeout(L"ZEB.Launcher", L"업데이트하지 못했습니다.", 300));
+    const os::TimedMessageBox box = os::FindTimedMessageBox();
+    ASSERT_NE(nullptr, box);
+    os::ShowTimedMessageBox(box, L"ZEB.Launcher", L"업데이트하지 못했습니다.", 300);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ("[ZEB.Launcher] 업데이트하지 못했습니다.\n", err.Text());
-    os::MessageBoxModal(L"GLDebugMsg", L"body");
+    os::ShowModalMessageBox(L"GLDebugMsg", L"body");
     EXPECT_NE(std::string::npos, err.Text().find("[GLDebugMsg] body\n"));
 }
 
@@ -200,12 +233,12 @@ TEST(OsOutput, MessageBoxWithDisplayRunsZenity) {
     const std::string path = dir.path().string() + ":" + getenv("PATH");
     EnvVar p("PATH", path.c_str()), d("DISPLAY", ":77");
     StderrCapture err;
-    EXPECT_TRUE(os::MessageBoxTimeout(L"제목", L"본문 text", 10000));
+    os::ShowTimedMessageBox(os::FindTimedMessageBox(), L"제목", L"본문 text", 10000);
     EXPECT_EQ("--info\n--timeout=10\n--title=제목\n--text=본문 text\n", ReadFileBytes(record));
     EXPECT_EQ("", err.Text());
     // A zenity that cannot reach the display leaves the message to standard error.
     WriteFileBytes(dir / "zenity", "#!/bin/sh\nexit 255\n");
-    EXPECT_TRUE(os::MessageBoxTimeout(L"제목", L"본문", 100));
+    os::ShowTimedMessageBox(os::FindTimedMessageBox(), L"제목", L"본문", 100);
     EXPECT_EQ("[제목] 본문\n", err.Text());
 }
 
@@ -220,12 +253,12 @@ TEST(OsFiles, WriteAppendReadAndSize) {
     ASSERT_EQ(0, os::ReadWholeFile(file, bytes));
     EXPECT_EQ(Bytes(std::string("abc\0def", 7)), bytes);
     uint64_t size = 0;
-    ASSERT_EQ(0, os::GetFileSize(file, size));
+    ASSERT_EQ(0, os::QueryFileSize(file, size));
     EXPECT_EQ(7u, size);
     ASSERT_EQ(0, os::WriteNewFile(file, "x", 1));  // truncates
-    ASSERT_EQ(0, os::GetFileSize(file, size));
+    ASSERT_EQ(0, os::QueryFileSize(file, size));
     EXPECT_EQ(1u, size);
-    EXPECT_EQ(EISDIR, os::GetFileSize(dir.wpath(), size));
+    EXPECT_EQ(EISDIR, os::QueryFileSize(dir.wpath(), size));
     EXPECT_EQ(EISDIR, os::ReadWholeFile(dir.wpath(), bytes));
     EXPECT_EQ(ENOENT, os::ReadWholeFile(dir.wpath() + L"/none", bytes));
     EXPECT_TRUE(bytes.empty());
@@ -242,26 +275,26 @@ TEST(OsFiles, ExistenceAndFolders) {
     TempDir dir;
     const std::wstring sub = dir.wpath() + L"/sub";
     EXPECT_FALSE(os::PathExists(sub));
-    ASSERT_EQ(0, os::CreateDirectory(sub));
-    EXPECT_EQ(os::err::kAlreadyExists, os::CreateDirectory(sub));
-    EXPECT_EQ(os::err::kPathNotFound, os::CreateDirectory(sub + L"/a/b"));
+    ASSERT_EQ(0, os::MakeFolder(sub));
+    EXPECT_EQ(os::err::kAlreadyExists, os::MakeFolder(sub));
+    EXPECT_EQ(os::err::kPathNotFound, os::MakeFolder(sub + L"/a/b"));
     EXPECT_TRUE(os::PathExists(sub));
     EXPECT_TRUE(os::IsDirectory(sub));
     ASSERT_EQ(0, os::WriteNewFile(sub + L"/f", "x", 1));
     EXPECT_FALSE(os::IsDirectory(sub + L"/f"));
-    EXPECT_EQ(ENOTEMPTY, os::RemoveDirectory(sub));
-    EXPECT_EQ(0, os::DeleteFile(sub + L"/f"));
-    EXPECT_EQ(os::err::kFileNotFound, os::DeleteFile(sub + L"/f"));
-    EXPECT_EQ(0, os::RemoveDirectory(sub));
+    EXPECT_EQ(ENOTEMPTY, os::RemoveFolder(sub));
+    EXPECT_EQ(0, os::RemoveFile(sub + L"/f"));
+    EXPECT_EQ(os::err::kFileNotFound, os::RemoveFile(sub + L"/f"));
+    EXPECT_EQ(0, os::RemoveFolder(sub));
     EXPECT_FALSE(os::PathExists(sub));
 }
 
 TEST(OsFiles, UncForms) {
-    EXPECT_TRUE(os::PathIsUNC(L"//server/share"));
-    EXPECT_TRUE(os::PathIsUNCServer(L"//server"));
-    EXPECT_FALSE(os::PathIsUNCServer(L"//server/share"));
-    EXPECT_FALSE(os::PathIsUNC(L"/server"));
-    EXPECT_FALSE(os::PathIsUNCServer(L"/"));
+    EXPECT_TRUE(os::IsUncPath(L"//server/share"));
+    EXPECT_TRUE(os::IsUncServer(L"//server"));
+    EXPECT_FALSE(os::IsUncServer(L"//server/share"));
+    EXPECT_FALSE(os::IsUncPath(L"/server"));
+    EXPECT_FALSE(os::IsUncServer(L"/"));
 }
 
 TEST(OsFiles, MoveFileNeverReplaces) {
@@ -269,11 +302,11 @@ TEST(OsFiles, MoveFileNeverReplaces) {
     const std::wstring a = dir.wpath() + L"/a", b = dir.wpath() + L"/b";
     ASSERT_EQ(0, os::WriteNewFile(a, "A", 1));
     ASSERT_EQ(0, os::WriteNewFile(b, "B", 1));
-    EXPECT_EQ(os::err::kAlreadyExists, os::MoveFile(a, b));
+    EXPECT_EQ(os::err::kAlreadyExists, os::RenameNoReplace(a, b));
     EXPECT_EQ("A", ReadFileBytes(dir / "a"));
     EXPECT_EQ("B", ReadFileBytes(dir / "b"));
-    ASSERT_EQ(0, os::DeleteFile(b));
-    ASSERT_EQ(0, os::MoveFile(a, b));
+    ASSERT_EQ(0, os::RemoveFile(b));
+    ASSERT_EQ(0, os::RenameNoReplace(a, b));
     EXPECT_FALSE(fs::exists(dir / "a"));
     EXPECT_EQ("A", ReadFileBytes(dir / "b"));
 }
@@ -283,16 +316,16 @@ TEST(OsFiles, CopyFileKeepsModeAndProtectsItsSource) {
     const std::wstring src = dir.wpath() + L"/src.sh", dst = dir.wpath() + L"/dst.sh";
     ASSERT_EQ(0, os::WriteNewFile(src, "#!/bin/sh\n", 10));
     chmod((dir / "src.sh").c_str(), 0750);
-    ASSERT_EQ(0, os::CopyFile(src, dst, true));
+    ASSERT_EQ(0, os::CopyOneFile(src, dst, true));
     EXPECT_EQ(0750u, Mode(dir / "dst.sh"));
     EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(dir / "dst.sh"));
-    EXPECT_EQ(os::err::kAlreadyExists, os::CopyFile(src, dst, true));
+    EXPECT_EQ(os::err::kAlreadyExists, os::CopyOneFile(src, dst, true));
     WriteFileBytes(dir / "dst.sh", "longer old content");
-    ASSERT_EQ(0, os::CopyFile(src, dst, false));
+    ASSERT_EQ(0, os::CopyOneFile(src, dst, false));
     EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(dir / "dst.sh"));
-    EXPECT_EQ(EINVAL, os::CopyFile(src, src, false));
+    EXPECT_EQ(EINVAL, os::CopyOneFile(src, src, false));
     EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(dir / "src.sh"));
-    EXPECT_EQ(ENOENT, os::CopyFile(dir.wpath() + L"/none", dst, false));
+    EXPECT_EQ(ENOENT, os::CopyOneFile(dir.wpath() + L"/none", dst, false));
 }
 
 TEST(OsFiles, RunningExecutableIsNotFreeForExclusiveUse) {
@@ -317,8 +350,11 @@ TEST(OsFiles, ListingIsSortedAndDoesNotFollowLinks) {
     EXPECT_EQ(L"b_dir", entries[1].name);
     EXPECT_TRUE(entries[1].isDirectory);
     EXPECT_EQ(L"c", entries[2].name);
+    EXPECT_FALSE(entries[1].isLink);
+    EXPECT_EQ(L"c", entries[2].name);
     EXPECT_EQ(L"link", entries[3].name);
-    EXPECT_FALSE(entries[3].isDirectory);
+    EXPECT_TRUE(entries[3].isDirectory);
+    EXPECT_TRUE(entries[3].isLink);
     EXPECT_EQ(ENOENT, os::ListDirectory(dir.wpath() + L"/none", entries));
     EXPECT_TRUE(entries.empty());
 }
@@ -339,7 +375,7 @@ TEST(OsRunnable, CreatedProgramsGetExecuteLessTheUmask) {
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_EQ(0750u, Mode(dir / "DOWNLOAD.EXE"));
     EXPECT_EQ("abc", ReadFileBytes(dir / "DOWNLOAD.EXE"));
-    ASSERT_EQ(0, os::CopyFile(dir.wpath() + L"/notes.txt", dir.wpath() + L"/copy.exe", false));
+    ASSERT_EQ(0, os::CopyOneFile(dir.wpath() + L"/notes.txt", dir.wpath() + L"/copy.exe", false));
     EXPECT_EQ(0750u, Mode(dir / "copy.exe"));
 }
 
@@ -364,103 +400,41 @@ TEST(OsRunnable, FileWriterReportsUseWhenClosed) {
     EXPECT_FALSE(writer.IsOpen());
 }
 
-// ---- trees ------------------------------------------------------------------------------
+// ---- trees across file systems ---------------------------------------------------------
 
 namespace {
-void MakeTree(const fs::path& root) {
-    WriteFileBytes(root / "top.txt", "top");
-    WriteFileBytes(root / "sub/inner.exe", "inner");
-    fs::permissions(root / "sub/inner.exe", fs::perms(0755));
-    fs::create_directories(root / "sub/empty");
-}
-
-void ExpectTree(const fs::path& root) {
-    EXPECT_EQ("top", ReadFileBytes(root / "top.txt"));
-    EXPECT_EQ("inner", ReadFileBytes(root / "sub/inner.exe"));
-    EXPECT_EQ(0755u, Mode(root / "sub/inner.exe"));
-    EXPECT_TRUE(fs::is_directory(root / "sub/empty"));
-}
-
 bool SameFileSystem(const fs::path& a, const fs::path& b) {
     struct stat sa {}, sb {};
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 }  // namespace
 
-TEST(OsTrees, CopyTreeKeepsContentAndModesAndMerges) {
-    TempDir dir;
-    MakeTree(dir / "from");
-    WriteFileBytes(dir / "to/top.txt", "old");
-    WriteFileBytes(dir / "to/keep.txt", "keep");
-    ASSERT_EQ(0, os::CopyTree((dir / "from").wstring(), (dir / "to").wstring()));
-    ExpectTree(dir / "to");
-    ExpectTree(dir / "from");
-    EXPECT_EQ("keep", ReadFileBytes(dir / "to/keep.txt"));
-}
-
-TEST(OsTrees, CopyOrMoveIntoItselfIsRefused) {
-    TempDir dir;
-    MakeTree(dir / "from");
-    EXPECT_EQ(EINVAL, os::CopyTree((dir / "from").wstring(), (dir / "from/sub/again").wstring()));
-    EXPECT_EQ(EINVAL, os::MoveTree((dir / "from").wstring(), (dir / "from/inside").wstring()));
-    EXPECT_FALSE(fs::exists(dir / "from/sub/again"));
-    ExpectTree(dir / "from");
-}
-
-TEST(OsTrees, MoveTreeRenamesAndMergesIntoExistingFolders) {
-    TempDir dir;
-    MakeTree(dir / "from");
-    ASSERT_EQ(0, os::MoveTree((dir / "from").wstring(), (dir / "to").wstring()));
-    EXPECT_FALSE(fs::exists(dir / "from"));
-    ExpectTree(dir / "to");
-
-    MakeTree(dir / "again");
-    WriteFileBytes(dir / "again/top.txt", "newer");
-    WriteFileBytes(dir / "to/only.txt", "only");
-    ASSERT_EQ(0, os::MoveTree((dir / "again").wstring(), (dir / "to").wstring()));
-    EXPECT_FALSE(fs::exists(dir / "again"));
-    EXPECT_EQ("newer", ReadFileBytes(dir / "to/top.txt"));
-    EXPECT_EQ("only", ReadFileBytes(dir / "to/only.txt"));
-    EXPECT_EQ("inner", ReadFileBytes(dir / "to/sub/inner.exe"));
-}
-
-TEST(OsTrees, MoveAcrossFileSystemsCopiesThenRemoves) {
+TEST(OsTrees, MoveAcrossFileSystemsCopiesKeepsModesThenRemoves) {
     TempDir dir;
     const fs::path other = "/dev/shm";
     if (!fs::is_directory(other) || SameFileSystem(dir.path(), other))
         GTEST_SKIP() << "no second file system";
     const fs::path target = other / ("zeb-os-test-" + std::to_string(getpid()));
-    MakeTree(dir / "from");
-    ASSERT_EQ(0, os::MoveTree((dir / "from").wstring(), target.wstring()));
+    WriteFileBytes(dir / "from/top.txt", "top");
+    WriteFileBytes(dir / "from/sub/inner.exe", "inner");
+    fs::permissions(dir / "from/sub/inner.exe", fs::perms(0755));
+    fs::create_directory_symlink("sub", dir / "from/link");
+    // A folder does not rename across file systems; the tree move copies it instead.
+    EXPECT_EQ(EXDEV, os::RenameNoReplace((dir / "from").wstring(), target.wstring()));
+    ASSERT_EQ(0, file_tree::Move((dir / "from").wstring(), target.wstring()));
     EXPECT_FALSE(fs::exists(dir / "from"));
-    ExpectTree(target);
+    EXPECT_EQ("top", ReadFileBytes(target / "top.txt"));
+    EXPECT_EQ("inner", ReadFileBytes(target / "sub/inner.exe"));
+    EXPECT_EQ(0755u, Mode(target / "sub/inner.exe"));
+    EXPECT_TRUE(fs::is_symlink(target / "link"));
+    EXPECT_EQ(fs::path("sub"), fs::read_symlink(target / "link"));
     // A single file moves the same way.
     WriteFileBytes(dir / "single.exe", "s");
-    ASSERT_EQ(0, os::MoveFile((dir / "single.exe").wstring(), (target / "single.exe").wstring()));
+    ASSERT_EQ(0, os::RenameNoReplace((dir / "single.exe").wstring(),
+                                     (target / "single.exe").wstring()));
     EXPECT_FALSE(fs::exists(dir / "single.exe"));
     EXPECT_EQ("s", ReadFileBytes(target / "single.exe"));
     fs::remove_all(target);
-}
-
-TEST(OsTrees, MoveOfAMissingSourceOrOntoAFileFails) {
-    TempDir dir;
-    EXPECT_EQ(ENOENT, os::MoveTree((dir / "none").wstring(), (dir / "to").wstring()));
-    MakeTree(dir / "from");
-    WriteFileBytes(dir / "file", "f");
-    EXPECT_EQ(EEXIST, os::MoveTree((dir / "from").wstring(), (dir / "file").wstring()));
-    ExpectTree(dir / "from");
-    EXPECT_EQ("f", ReadFileBytes(dir / "file"));
-}
-
-TEST(OsTrees, DeleteTreeRemovesEverythingButNotThroughLinks) {
-    TempDir dir;
-    MakeTree(dir / "kept");
-    MakeTree(dir / "doomed");
-    fs::create_directory_symlink(dir / "kept", dir / "doomed/link");
-    ASSERT_EQ(0, os::DeleteTree((dir / "doomed").wstring()));
-    EXPECT_FALSE(fs::exists(dir / "doomed"));
-    ExpectTree(dir / "kept");
-    EXPECT_EQ(ENOENT, os::DeleteTree((dir / "doomed").wstring()));
 }
 
 // ---- version record ---------------------------------------------------------------------

@@ -50,7 +50,7 @@ TEST(StPacketParse, NotJsonFailsWithFiveAndKeepsOnlyTheText) {
         EXPECT_EQ(packet.packetText, text);
         EXPECT_EQ(packet.RESULT, L"before");
         std::string narrow;
-        os::WideToNarrow(text, narrow);
+        os::WideToUtf8(text, narrow);
         const std::vector<std::string> lines = log.Lines();
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_NE(lines[0].find(":ST_PACKET::Parse:"), std::string::npos) << lines[0];

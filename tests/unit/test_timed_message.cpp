@@ -43,8 +43,8 @@ TEST(ShowTimedMessage, ShowsContextValuesWithMaskedPass) {
     ShowTimedMessage(L"알림", L"자세히");
     const std::string err = testing::internal::GetCapturedStderr();
     std::string caption, body;
-    ASSERT_TRUE(os::WideToNarrow(L"p9 - Vantrel Launcher" + kCaptionTail, caption));
-    ASSERT_TRUE(os::WideToNarrow(L"알림\r\n\r\n자세히\r\n\r\nCommand line value: "
+    ASSERT_TRUE(os::WideToUtf8(L"p9 - Vantrel Launcher" + kCaptionTail, caption));
+    ASSERT_TRUE(os::WideToUtf8(L"알림\r\n\r\n자세히\r\n\r\nCommand line value: "
                                  L"--COMP_PASS=\"*\" --PRG_ID=\"p9\"\r\n\r\nPath: "
                                  L"/srv/런처/ZEB.Launcher.exe",
                                  body));
@@ -52,13 +52,13 @@ TEST(ShowTimedMessage, ShowsContextValuesWithMaskedPass) {
     EXPECT_NE(err.find(body), std::string::npos) << err;
     EXPECT_EQ(err.find("hunter2"), std::string::npos);
     EXPECT_TRUE(ctx.messageBoxLookedUp);
-    EXPECT_TRUE(ctx.messageBoxAvailable);
+    EXPECT_NE(ctx.messageBoxFunction, nullptr);
 }
 
 TEST(ShowTimedMessage, NothingIsShownOnceTheBoxIsKnownUnavailable) {
     LauncherContext& ctx = Context();
     ctx.messageBoxLookedUp = true;
-    ctx.messageBoxAvailable = false;
+    ctx.messageBoxFunction = nullptr;
     testing::internal::CaptureStderr();
     ShowTimedMessage(L"never shown", L"");
     const std::string err = testing::internal::GetCapturedStderr();

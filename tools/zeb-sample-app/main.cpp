@@ -16,19 +16,20 @@
 #include <string>
 #include <vector>
 
+#include "common/PathText.h"
 #include "common/os/os.h"
 
 namespace {
 
 bool Flag(const wchar_t* name) { return os::GetEnv(name).value_or(L"") == L"1"; }
 
-std::string Narrow(const std::wstring& text) { return os::WideToNarrowLossy(text); }
+std::string Narrow(const std::wstring& text) { return os::WideToUtf8Lossy(text); }
 
 void WriteRecord(const std::wstring& path, const std::string& record) {
     const std::wstring temporary = path + L".tmp";
     if (os::WriteNewFile(temporary, record.data(), record.size()) != 0) return;
-    os::DeleteFile(path);
-    if (os::MoveFile(temporary, path) != 0) os::DeleteFile(temporary);
+    os::RemoveFile(path);
+    if (os::RenameNoReplace(temporary, path) != 0) os::RemoveFile(temporary);
 }
 
 std::string MakeRecord(int argc, char** argv, const std::wstring& exe) {
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     const bool haveEvent = os::CreateNamedEvent(eventName, event) == 0;
 
     const std::string record = MakeRecord(argc, argv, exe);
-    const size_t folderEnd = exe.rfind(os::kSep);
+    const size_t folderEnd = LastSeparator(exe);
     if (folderEnd != std::wstring::npos)
         WriteRecord(exe.substr(0, folderEnd + 1) + L"received_args.txt", record);
     const std::wstring extra = os::GetEnv(L"ZEB_SAMPLE_APP_RECORD").value_or(L"");

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace os::posix {
+
 struct RebuiltCommandLine {
     std::wstring text;
     // 1-based positions of arguments that were not valid UTF-8 and were converted lossily.
@@ -15,6 +17,4 @@ struct RebuiltCommandLine {
 // characters it cannot convert instead of dropping the argument.
 RebuiltCommandLine BuildWindowsCommandLine(const std::vector<std::string>& args);
 
-// UTF-8 to wide text; every byte that does not start a valid sequence becomes U+FFFD.
-// False when a replacement was needed.
-bool DecodeUtf8Lossy(const std::string& in, std::wstring& out);
+}  // namespace os::posix

@@ -7,4 +7,8 @@
 // before a quote give n backslashes and a grouping quote, 2n+1 give n backslashes and a
 // literal quote; other backslashes are literal. Inside quotes, a doubled quote gives one
 // literal quote and ends the group; every third quote of a run is a literal one.
-std::vector<std::wstring> GL_COMMANDLINE_Split(const std::wstring& arguments);
+namespace os::posix {
+
+std::vector<std::wstring> SplitWindowsArguments(const std::wstring& arguments);
+
+}  // namespace os::posix

@@ -1,10 +1,12 @@
-#include "common/GL_CommandLineSplit.h"
+#include "common/os/posix_argument_split.h"
+
+namespace os::posix {
 
 namespace {
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 }  // namespace
 
-std::vector<std::wstring> GL_COMMANDLINE_Split(const std::wstring& arguments) {
+std::vector<std::wstring> SplitWindowsArguments(const std::wstring& arguments) {
     std::vector<std::wstring> out;
     std::wstring current;
     bool inArgument = false;
@@ -57,3 +59,5 @@ std::vector<std::wstring> GL_COMMANDLINE_Split(const std::wstring& arguments) {
     if (inArgument) out.push_back(std::move(current));
     return out;
 }
+
+}  // namespace os::posix
