@@ -29,11 +29,12 @@ std::wstring BuildUpdateRequestBody(const UpdateQuery& query) {
         {L"LAUNCH_ARGS", &query.launchArgs},
     };
 
-    // The writer cannot encode a value beyond the last code point; such a body is as
-    // unencodable as one that fails the strict decoding below.
+    // The writer cannot encode a value beyond the last code point (only a 32-bit wchar_t
+    // holds one); such a body is as unencodable as one that fails the strict decoding below.
+    const auto beyondLastCodePoint = [](uint32_t c) { return c > 0x10FFFF; };
     for (const auto& member : members)
         for (const wchar_t c : *member.second)
-            if (static_cast<uint32_t>(c) > 0x10FFFF) return std::wstring();
+            if (beyondLastCodePoint(static_cast<uint32_t>(c))) return std::wstring();
 
     Utf8Buffer buffer;
     Writer writer(buffer);

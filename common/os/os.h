@@ -102,7 +102,7 @@ void DebugOutputNarrow(const std::string& text);
 // The system's self-closing message box, looked up by name in the user-interface module
 // only when that module is already loaded (it is not loaded for it). Null when the module
 // or the function is missing.
-using TimedMessageBox = const void*;
+using TimedMessageBox = void (*)();
 TimedMessageBox FindTimedMessageBox();
 // Shows the box owned by the calling thread's active window, with one OK button, and
 // blocks until it is closed or timeoutMs has passed.
@@ -112,8 +112,9 @@ void ShowTimedMessageBox(TimedMessageBox box, const std::wstring& caption,
 void ShowModalMessageBox(const std::wstring& caption, const std::wstring& body);
 
 // ---- Windows version ----------------------------------------------------------------------
-// Whether the running system's major version, minor version and service-pack major number
-// are each at least the given ones (never here: Linux has no Windows version).
+// Whether the running system's version is at least the given one, compared as major, then
+// minor, then service-pack major number (VerifyVersionInfoW; never here: Linux has no
+// Windows version).
 bool WindowsVersionAtLeast(int major, int minor, int servicePackMajor);
 // Windows on the processor architecture emulation layer (never here).
 bool IsWow64();
@@ -121,12 +122,13 @@ bool IsWow64();
 // ---- files and folders ------------------------------------------------------------------
 // Every int-returning call gives 0 on success, else the error number.
 bool PathExists(const std::wstring& path);
-bool IsDirectory(const std::wstring& path);  // follows links
+// A folder (here: following links; on Windows a folder link counts as a folder).
+bool IsDirectory(const std::wstring& path);
 // What a path names, without following a final link.
 struct PathInfo {
     bool exists = false;
     bool isDirectory = false;  // a folder, or a link to one
-    bool isLink = false;       // a symbolic link (a reparse point on Windows)
+    bool isLink = false;       // a symbolic link (any reparse point on Windows)
 };
 PathInfo InspectPath(const std::wstring& path);
 // The Windows UNC forms ("\\server", "\\server\share\..."); "//" stands for "\\" here.
@@ -143,7 +145,8 @@ int MakeFolder(const std::wstring& path);
 int RemoveFolder(const std::wstring& path);
 // Removes a link itself, never what it points at.
 int RemoveLink(const std::wstring& path);
-// Makes to a link with the same target as the link from.
+// Makes to a link leading where the link from leads (on Windows a folder link gets the
+// folder it resolves to as its target). Fails when to exists.
 int CopyLink(const std::wstring& from, const std::wstring& to);
 struct DirEntry {
     std::wstring name;
@@ -154,7 +157,8 @@ struct DirEntry {
 int ListDirectory(const std::wstring& path, std::vector<DirEntry>& out);
 // Reads a whole file opened without sharing (a file another process holds open fails).
 int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out);
-// Opens for appending with write sharing (creating the file), writes, closes.
+// Opens for appending with write sharing (creating the file), writes, closes. The last
+// error is not meaningful after a success.
 int AppendToFile(const std::wstring& path, const void* data, size_t size);
 // Creates or truncates the file and writes the bytes.
 int WriteNewFile(const std::wstring& path, const void* data, size_t size);
@@ -245,8 +249,9 @@ int LookupDebugPrivilege(uint64_t& privilege);
 int EnableTokenPrivilege(TokenHandle token, uint64_t privilege);
 void CloseToken(TokenHandle token);
 
-// Named exit events (a POSIX named semaphore "/" + name here, "/" inside the name becoming
-// "_"). Creating one left over from a program that could not remove it resets it.
+// Named exit events: auto-reset, one signal ends one wait. Here a POSIX named semaphore
+// "/" + name ("/" inside the name becoming "_"); creating one left over from a program that
+// could not remove it resets it (a Windows event goes with its last handle).
 using EventHandle = intptr_t;  // 0 = none
 // Opens for signalling; fails when nobody created the event.
 int OpenNamedEvent(const std::wstring& name, EventHandle& handle);

@@ -1,5 +1,7 @@
 // Processes, exit events and the debug privilege on Windows: tool-help snapshots, process
 // handles, the access token and named event objects.
+// GetModuleFileNameExW from psapi.dll, which Windows Vista has too.
+#define PSAPI_VERSION 1
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -68,7 +70,8 @@ int OpenProcessHandle(uint32_t pid, ProcessAccess access, ProcessHandle& handle)
 
 int GetProcessExePath(ProcessHandle handle, std::wstring& path) {
     wchar_t buffer[256];
-    const DWORD n = K32GetModuleFileNameExW(ToHandle(handle), nullptr, buffer, 256);
+    // psapi's export: kernel32's K32 twin does not exist before Windows 7.
+    const DWORD n = GetModuleFileNameExW(ToHandle(handle), nullptr, buffer, 256);
     if (n == 0) return LastErrorResult();
     path.assign(buffer, n);
     return 0;

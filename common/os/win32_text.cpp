@@ -77,8 +77,13 @@ int DecodeOne(const char* p, size_t n, wchar_t* units, int& count) {
     const AnsiPage& page = Ansi();
     const auto lead = static_cast<unsigned char>(p[0]);
     size_t length = 1;
-    if (page.utf8) length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    else if (IsDBCSLeadByteEx(page.id, lead)) length = 2;
+    // A byte that cannot start a UTF-8 sequence counts as one character, which the
+    // conversion then refuses.
+    if (page.utf8) {
+        if (lead >= 0xC2 && lead <= 0xF4) length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    } else if (IsDBCSLeadByteEx(page.id, lead)) {
+        length = 2;
+    }
     if (length > n) {
         // A UTF-8 start is incomplete only while what follows it are continuation bytes.
         for (size_t k = 1; k < n; ++k)

@@ -21,7 +21,7 @@ TimedMessageBox FindTimedMessageBox() {
 void ShowTimedMessageBox(TimedMessageBox box, const std::wstring& caption,
                          const std::wstring& body, uint32_t timeoutMs) {
     if (box == nullptr) return;
-    const auto show = reinterpret_cast<MessageBoxTimeoutFn>(const_cast<void*>(box));
+    const auto show = reinterpret_cast<MessageBoxTimeoutFn>(box);
     show(GetActiveWindow(), body.c_str(), caption.c_str(), MB_OK, 0, timeoutMs);
 }
 
