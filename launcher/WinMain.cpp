@@ -15,6 +15,8 @@
 
 namespace {
 
+// The start-up's lines carry the name of the entry point it runs for.
+constexpr const wchar_t* kEntryName = L"wWinMain";
 // GetModuleFileNameW fills a buffer of this many characters, terminator included.
 constexpr size_t kModulePathBuffer = 260;
 
@@ -50,8 +52,7 @@ void DispatchItems(LauncherContext& ctx, const ItemMap& items) {
 
 }  // namespace
 
-int wWinMain(void* instance, void* /*previousInstance*/, wchar_t* commandLine,
-             int /*showCommand*/) {
+int LauncherMain(void* instance, const std::wstring& commandLine) {
     LauncherContext& ctx = Context();
     ctx.instanceHandle = instance;
     ctx.rootFolder = GL_DIRECTORY_GetDataDir();
@@ -61,12 +62,13 @@ int wWinMain(void* instance, void* /*previousInstance*/, wchar_t* commandLine,
     SetLauncherPaths(ctx, os::ModulePath().substr(0, kModulePathBuffer - 1));
     wchar_t version[260] = {};
     GL_FILE_GetVersion(ctx.modulePath, version);
-    GL_LOG('E', 0, 0, L"런처 실행됨: %s(%s)", ctx.modulePath, std::wstring(version));
+    GL_LOG_FN(kEntryName, 'E', 0, 0, L"런처 실행됨: %s(%s)", ctx.modulePath,
+              std::wstring(version));
 
-    ctx.rawCommandLine = commandLine != nullptr ? commandLine : L"";
+    ctx.rawCommandLine = commandLine;
     ctx.maskedCommandLine = ctx.rawCommandLine;
     MaskCompanyPass(ctx.maskedCommandLine);
-    GL_LOG('E', 0, 0, L"원본 실행인자: %s", ctx.maskedCommandLine);
+    GL_LOG_FN(kEntryName, 'E', 0, 0, L"원본 실행인자: %s", ctx.maskedCommandLine);
     os::DebugOutput(ctx.maskedCommandLine);
 
     ItemMap items = GL_STRING_ParseCommandLineArgs1(ctx.rawCommandLine);
@@ -81,14 +83,15 @@ int wWinMain(void* instance, void* /*previousInstance*/, wchar_t* commandLine,
     SetProgramLayout(ctx, ctx.request.programId);
 
     if (items.count(kItemLauncherUpdated) != 0) {
-        GL_LOG('D', 0, 0, L"업데이트된 임시 런처파일 실행 됨");
+        GL_LOG_FN(kEntryName, 'D', 0, 0, L"업데이트된 임시 런처파일 실행 됨");
         ctx.launchedAsTemporary = true;
         if (UpdateLauncherProcPost() == 0) {
             // The first run's command line is back in rawCommandLine; the masked copy
             // stays that of this process.
             items = GL_STRING_ParseCommandLineArgs1(ctx.rawCommandLine);
         } else {
-            GL_LOG('D', 0, 0, L"런처 업데이트 실패했어도 프로그램업데이트는 시도");
+            GL_LOG_FN(kEntryName, 'D', 0, 0,
+                      L"런처 업데이트 실패했어도 프로그램업데이트는 시도");
         }
     }
 
@@ -98,7 +101,7 @@ int wWinMain(void* instance, void* /*previousInstance*/, wchar_t* commandLine,
 
     std::wstring maskedArgs = ctx.request.programArgs;
     MaskCompanyPass(maskedArgs);
-    GL_LOG('E', 0, 0, L"실행프로그램에 넘길 인자: %s", maskedArgs);
+    GL_LOG_FN(kEntryName, 'E', 0, 0, L"실행프로그램에 넘길 인자: %s", maskedArgs);
 
     WriteClientInfo(GL_DIRECTORY_GetModulePath());
     CheckUpdateAndLaunchProgram(ctx.request);

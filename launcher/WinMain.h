@@ -1,5 +1,7 @@
 #pragma once
-// The launcher's entry point: start-up, command line, launch request, then the flow.
+// The launcher's start-up, run for the entry point (wWinMain): command line, launch
+// request, then the flow.
+#include <string>
 
 // commandLine is the command line without the program name. Always returns 0.
-int wWinMain(void* instance, void* previousInstance, wchar_t* commandLine, int showCommand);
+int LauncherMain(void* instance, const std::wstring& commandLine);

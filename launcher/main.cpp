@@ -8,8 +8,7 @@
 
 int ProgramEntry(void* instance, const std::wstring& commandLine) {
     try {
-        std::wstring text = commandLine;
-        wWinMain(instance, nullptr, text.data(), 0);
+        LauncherMain(instance, commandLine);
     } catch (const std::exception& e) {
         // The launcher's exit code is 0 on every path; an escaped exception is a fault
         // that must at least leave a trace.

@@ -79,30 +79,39 @@ deb_src_stanzas() {
   fi
 }
 
-# Source suites whose index apt has not downloaded yet; empty when all are there.
-missing_source_suites() {
-  local codename have s
-  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-  [ -n "$codename" ] || return 0
-  have=" $(apt-get indextargets --format '$(RELEASE)' 'Created-By: Sources' 2>/dev/null | sort -u | tr '\n' ' ') "
-  for s in "$codename" "$codename-updates" "$codename-security"; do
-    case "$have" in *" $s "*) ;; *) echo "$s" ;; esac
+# Suites whose deb-src entry a source file other than ours configures.
+source_suites_configured_elsewhere() {
+  local parts f
+  parts=$(mktemp -d)
+  for f in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    if [ -e "$f" ] && [ "$f" != "$src_file" ]; then ln -s "$f" "$parts/"; fi
   done
+  apt-get -o Dir::Etc::sourceparts="$parts" update --print-uris 2>/dev/null \
+    | sed -n 's/.*_dists_\([^_]*\)_.*_source_Sources .*/\1/p' | sort -u
+  rm -rf "$parts"
 }
 
 need_update=0
 
-suites=$(missing_source_suites | tr '\n' ' ')
-if [ -n "${suites// /}" ]; then
-  stanzas=$(deb_src_stanzas $suites)
-  if [ -z "$stanzas" ]; then
-    echo "setup: warning: no Debian entry found to derive deb-src for: $suites" >&2
-  else
-    if [ "$(cat "$src_file" 2>/dev/null)" != "$stanzas" ]; then
-      echo "setup: enabling source packages in $src_file"
-      printf '%s\n' "$stanzas" | $SUDO tee "$src_file" >/dev/null
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+expected=$(deb_src_stanzas "$codename" "$codename-updates" "$codename-security" \
+  | sed -n 's/^Suites: //p' | tr ' ' '\n' | sort -u)
+if [ -z "$expected" ]; then
+  echo "setup: warning: no Debian entry for $codename in the apt sources; source packages stay off" >&2
+else
+  downloaded=$(apt-get indextargets --format '$(RELEASE)' 'Created-By: Sources' | sort -u)
+  if [ -n "$(comm -23 <(echo "$expected") <(echo "$downloaded"))" ]; then
+    wanted=$(comm -23 <(echo "$expected") <(source_suites_configured_elsewhere))
+    if [ -n "$wanted" ]; then
+      stanzas=$(deb_src_stanzas $wanted)
+      if [ "$(cat "$src_file" 2>/dev/null)" != "$stanzas" ]; then
+        echo "setup: enabling source packages in $src_file"
+        printf '%s\n' "$stanzas" | $SUDO tee "$src_file" >/dev/null
+      fi
+    elif [ -e "$src_file" ]; then
+      # Another file configures them all now; ours would only duplicate it.
+      $SUDO rm -f "$src_file"
     fi
-    # Written now or earlier by an interrupted run: either way the index is still missing.
     need_update=1
   fi
 fi

@@ -7,6 +7,7 @@
 # A part's folder is named by its Debian version and a hash of its options and toolchain;
 # it is built in a temporary folder and renamed into place only when complete.
 set -euo pipefail
+shopt -s inherit_errexit
 
 arch=${1:-}
 case "$arch" in
