@@ -4,12 +4,16 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "common/JsonDepth.h"
+
 bool ParseJsonText(const std::wstring& text, JsonDocument& document) {
     // The parser stops at a NUL, which would let text behind it pass unseen.
     if (text.find(L'\0') != std::wstring::npos) return false;
     JsonDocument parsed;
-    parsed.Parse(text.c_str());
-    if (parsed.HasParseError()) return false;
+    rapidjson::GenericStringStream<JsonEncoding> stream(text.c_str());
+    if (ParseJsonWithinDepthLimit<rapidjson::kParseDefaultFlags, JsonEncoding>(parsed, stream)
+            .IsError())
+        return false;
     document.Swap(parsed);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "common/JsonDepth.h"
 #include "common/os/os.h"
 
 namespace os {
@@ -86,9 +87,10 @@ int LoadValues(Key& key) {
     // UTF-8 with or without a byte-order mark, or UTF-16/32 with one, as editors save it.
     rapidjson::MemoryStream memory(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     rapidjson::AutoUTFInputStream<unsigned, rapidjson::MemoryStream> input(memory);
-    key.values.ParseStream<rapidjson::kParseValidateEncodingFlag, rapidjson::AutoUTF<unsigned>>(
-        input);
-    if (key.values.HasParseError() || !key.values.IsObject()) return key.loadError = EBADMSG;
+    const rapidjson::ParseResult parsed =
+        ParseJsonWithinDepthLimit<rapidjson::kParseValidateEncodingFlag,
+                                  rapidjson::AutoUTF<unsigned>>(key.values, input);
+    if (parsed.IsError() || !key.values.IsObject()) return key.loadError = EBADMSG;
     return 0;
 }
 

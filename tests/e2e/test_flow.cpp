@@ -157,6 +157,66 @@ TEST_F(Flow, ServerDataThatIsNotJsonStartsNothingAndShowsNothing) {
     EXPECT_FALSE(ProgramStarted());
 }
 
+// JSON text as a JSON string's content.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+TEST_F(Flow, ReplyNestedBeyondTheLimitIsAnUnusableReply) {
+    InstallThroughServer();
+    ScriptedServer deep(std::string(1000000, '['));
+
+    const ProcessResult run = Run(ArgsFor(deep.BaseUrl()));
+
+    ASSERT_EQ(run.exitCode, 0) << run.err.substr(0, 500);
+    // Both lines carry the reply and are cut to a log line's length, so they lose their ends
+    // of line: looked for in the whole text.
+    const std::string log = ReadLauncherLog(s.ProgramData());
+    EXPECT_NE(log.find("[ENU:5]json 파싱 오류\r\n[[["), std::string::npos);
+    EXPECT_NE(log.find("[ENU:40]서버의 업데이트 정보 파싱 실패\r\n[[["), std::string::npos);
+    EXPECT_TRUE(ShownBox(run.err, kUpdateFailed));
+    EXPECT_TRUE(ProgramStarted());
+}
+
+TEST_F(Flow, ServerDataNestedBeyondTheLimitIsNotJson) {
+    InstallThroughServer();
+    // The stored settings as the server would send them, nothing to update, and one member
+    // nested far deeper than any writer could take back.
+    std::string data = ReadFileBytes(s.SettingsFile()).substr(3);
+    for (size_t at; (at = data.find("\"NeedToUpdate\":true")) != std::string::npos;)
+        data.replace(at, 19, "\"NeedToUpdate\":false");
+    data.insert(1, "\"X\":" + std::string(100000, '[') + std::string(100000, ']') + ",");
+    ScriptedServer server(R"({"RESULT":"OK","DATA":[")" + Escaped(data) + R"("]})");
+
+    const ProcessResult run = Run(ArgsFor(server.BaseUrl()));
+
+    // As for any server data that is not JSON.
+    ASSERT_EQ(run.exitCode, 0) << run.err.substr(0, 500);
+    EXPECT_EQ(s.Log("[ENU:47]json 파싱 오류").size(), 1u);
+    EXPECT_FALSE(ShownBox(run.err, kUpdateFailed));
+    EXPECT_FALSE(ProgramStarted());
+    EXPECT_EQ(ReadFileBytes(s.SettingsFile()).find("\"X\""), std::string::npos);
+}
+
+TEST_F(Flow, LocalFilesNestedBeyondTheLimitAreReadAsNotJson) {
+    WriteFileBytes(s.SettingsFile(), "\xEF\xBB\xBF" + std::string(1000000, '['));
+    WriteFileBytes(ClientInfoPath(s.ProgramData()), std::string(1000000, '['));
+
+    const ProcessResult run = Run(ArgsFor(DeadUrl()));
+
+    // As without either file: a fresh PC identifier, and no program known.
+    ASSERT_EQ(run.exitCode, 0) << run.err.substr(0, 500);
+    std::string pcGuid, launcherPath;
+    EXPECT_TRUE(ParseClientInfo(ReadClientInfo(s.ProgramData()), pcGuid, launcherPath));
+    EXPECT_TRUE(IsPcGuid(pcGuid)) << pcGuid;
+    EXPECT_TRUE(ShownBox(run.err, "프로그램(p1) 업데이트 정보를 알 수 없습니다.")) << run.err;
+}
+
 TEST_F(Flow, StoredProgramGoneIsReportedAsVersionZeroAndAsMissingExecutable) {
     InstallThroughServer();
     fs::remove(Program());

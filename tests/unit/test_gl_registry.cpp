@@ -140,6 +140,20 @@ TEST_F(RegistryTest, BrokenValuesFileFailsTheReadsWithoutCrashing) {
     EXPECT_EQ(number, 7);
 }
 
+TEST_F(RegistryTest, NestingIsBoundedLikeEveryJsonTheLauncherReads) {
+    WriteRegistryKey(kKey, "{\"Deep\": " + Repeat("[", 511) + Repeat("]", 511) +
+                               ", \"Name\": \"within\"}");
+    std::wstring value;
+    EXPECT_TRUE(registry.ReadString(kWideKey, L"Name", value));
+    EXPECT_EQ(value, L"within");
+
+    WriteRegistryKey(kKey, "{\"Name\": \"beyond\", \"Deep\": " + Repeat("[", 1000000));
+    value = L"kept";
+    EXPECT_FALSE(registry.ReadString(kWideKey, L"Name", value));
+    EXPECT_EQ(value, L"kept");
+    EXPECT_EQ(log.Matching("[ENU:10]RegQueryValueEx() 실패").size(), 1u);
+}
+
 TEST_F(RegistryTest, NumberReadAsStringIsATypeFailure) {
     WriteRegistryKey(kKey, R"({"Release": 528040})");
     std::wstring value = L"kept";

@@ -174,6 +174,15 @@ TEST_F(MinSpecCheck, TextThatIsNoJsonIsAParseFailure) {
     EXPECT_TRUE(Shown("업데이트를 위한 최소 사양정보(MIN_SPEC) 파싱 실패")) << stderr_.Text();
 }
 
+TEST_F(MinSpecCheck, NestingBeyondTheLimitIsAParseFailure) {
+    const std::wstring deep = L"{\"WIN_VER\":\"7\",\"X\":" + std::wstring(100000, L'[') +
+                              std::wstring(100000, L']') + L"}";
+    EXPECT_FALSE(CheckMinSpec(deep));
+    EXPECT_EQ(log_.Matching("[ENU:3]json 파싱 오류\r\n{\"WIN_VER\":\"7\",\"X\":[[[").size(), 1u)
+        << log_.Text().substr(0, 2000);
+    EXPECT_TRUE(Shown("업데이트를 위한 최소 사양정보(MIN_SPEC) 파싱 실패"));
+}
+
 TEST_F(MinSpecCheck, WindowsVersionOutsideTheTableIsAParseFailure) {
     SetWindowsVersionProbe(System(10, 0, 0));
     for (const wchar_t* text :

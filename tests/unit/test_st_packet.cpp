@@ -106,6 +106,21 @@ TEST(StPacketParse, TopLevelValueOtherThanAnObjectHoldsNothing) {
     }
 }
 
+TEST(StPacketParse, NestingBeyondTheLimitIsNotJson) {
+    const std::wstring million(1000000, L'[');
+    const std::wstring deepMember = L"{\"RESULT\":\"OK\",\"DATA\":[\"{}\"],\"X\":" +
+                                    std::wstring(513, L'[') + std::wstring(513, L']') + L"}";
+    for (const std::wstring& text : {million, deepMember}) {
+        TestLog log;
+        ST_PACKET packet;
+        EXPECT_EQ(packet.Parse(text, true), 5);
+        EXPECT_TRUE(packet.RESULT.empty());
+        EXPECT_TRUE(packet.DATA.empty());
+        EXPECT_EQ(packet.packetText.size(), text.size());
+        EXPECT_EQ(log.Matching("[ENU:5]json 파싱 오류\r\n").size(), 1u);
+    }
+}
+
 TEST(UpdateRequestBody, ControlCharactersAreEscapedAsJson) {
     UpdateQuery query;
     query.compId = std::wstring(L"\b\f\r\n\x01\x1f/", 7);
