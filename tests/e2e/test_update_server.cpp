@@ -11,6 +11,7 @@
 #include <regex>
 #include <thread>
 
+#include "common/os/os.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
@@ -356,6 +357,43 @@ TEST_F(UpdateServerTest, WrongOrMissingCommandIsAnError) {
     EXPECT_EQ(Post(body, "/comp/zeb/update/v1/?cmd=zeb.launcher").result, "OK");
 }
 
+TEST_F(UpdateServerTest, DeeplyNestedRequestIsAnErrorAndTheServerLivesOn) {
+    Publish("p1", "1.0", "1.0");
+    const std::string head = "{\"PRG_ID\":\"p1\",\"X\":";
+    const std::string deep = head + std::string(150000, '[');
+    const std::string limit = head + std::string(511, '[') + std::string(511, ']') + "}";
+    const Reply refused = Post(deep);
+    EXPECT_EQ(refused.result, "ERROR") << refused.body.substr(0, 300);
+    ASSERT_TRUE(refused.envelope.IsObject());
+    EXPECT_EQ(std::string(refused.envelope["MESSAGE_DEBUG"].GetString()),
+              "nested deeper than 512 levels at offset " +
+                  std::to_string(head.size() + 511));  // the bracket that opens level 513
+    EXPECT_TRUE(server.Running());
+    EXPECT_EQ(Post(limit).result, "OK");
+}
+
+TEST_F(UpdateServerTest, RepliesAreUtf8WhateverTheRequestHolds) {
+    Publish("p1", "1.0", "1.0");
+    const std::string body = LauncherRequest("p1", "", "");
+    // A command that is no UTF-8, and a program identifier whose escape names a lone
+    // surrogate (the JSON reader takes it, its UTF-8 form is none).
+    const Reply command = Post(body, "/comp/zeb/update/v1/?cmd=%FF%FE");
+    const Reply surrogate = Post(R"({"PRG_ID":"p\udc001"})");
+    for (const Reply* reply : {&command, &surrogate}) {
+        std::wstring decoded;
+        EXPECT_TRUE(os::Utf8ToWide(reply->body, decoded)) << reply->body;
+    }
+    EXPECT_EQ(command.result, "ERROR");
+    EXPECT_EQ(std::string(command.envelope["MESSAGE_DEBUG"].GetString()),
+              "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(surrogate.result, "EMPTY");
+    EXPECT_EQ(std::string(surrogate.envelope["MESSAGE_DEBUG"].GetString()),
+              "p\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "1");
+    // Well-formed text passes unchanged, Korean included.
+    const Reply korean = Post(body, "/comp/zeb/update/v1/?cmd=%ED%95%9C");
+    EXPECT_EQ(std::string(korean.envelope["MESSAGE_DEBUG"].GetString()), "\xED\x95\x9C");
+}
+
 TEST_F(UpdateServerTest, LongRequestSentAsFormDataIsStillRead) {
     // The launcher's content type is the form one; its PRG_ARGS may run past 8 KiB.
     Publish("p1", "1.0", "1.0");
@@ -392,6 +430,8 @@ TEST_F(UpdateServerTest, BrokenReleaseIsAnException) {
         {"noVersion", R"({"UPDATE_PRG_INFO":{"SHORT_NM":"V"})" + withLauncher},
         {"numericVersion", R"({"UPDATE_PRG_INFO":{"UP_VERSION":1})" + withLauncher},
         {"nonNumeric", R"({"UPDATE_PRG_INFO":)" + nonNumeric.ToJson() + withLauncher},
+        {"tooDeep", R"({"UPDATE_PRG_INFO":)" + program + R"(,"X":)" + std::string(150000, '[') +
+                        std::string(150000, ']') + withLauncher},
     };
     for (const auto& [prgId, text] : broken) {
         server.PublishReleaseText(prgId, text);

@@ -8,8 +8,55 @@
 
 namespace {
 
+// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none (stray or
+// overlong bytes, surrogates, code points past U+10FFFF, a sequence cut short).
+size_t Utf8SequenceAt(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length || byte(i + 1) < low || byte(i + 1) > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    return length;
+}
+
+// The reply is labelled UTF-8, and some of its texts come from the request (the command, a
+// program identifier whose JSON escapes named a lone surrogate): every byte that is not part
+// of a well-formed sequence becomes U+FFFD.
+std::string WellFormedUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8SequenceAt(text, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
 void WriteString(rapidjson::Writer<rapidjson::StringBuffer>& writer, const std::string& text) {
-    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+    const std::string checked = WellFormedUtf8(text);
+    writer.String(checked.data(), static_cast<rapidjson::SizeType>(checked.size()));
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ struct Envelope {
     std::vector<std::string> data;
 };
 
-// The envelope as compact JSON (UTF-8), the members in the order above.
+// The envelope as compact JSON, the members in the order above; always well-formed UTF-8
+// (bytes of the texts that are not become U+FFFD).
 std::string SerializeEnvelope(const Envelope& envelope, const std::string& timeStamp);
 
 // The current time in UTC, "YYYY-MM-DDTHH:MM:SSZ".

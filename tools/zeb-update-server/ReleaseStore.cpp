@@ -1,10 +1,9 @@
 #include "tools/zeb-update-server/ReleaseStore.h"
 
-#include <rapidjson/error/en.h>
-
 #include <fstream>
 #include <sstream>
 
+#include "tools/zeb-update-server/JsonInput.h"
 #include "tools/zeb-update-server/VersionCompare.h"
 
 namespace {
@@ -61,14 +60,9 @@ Release LoadRelease(const std::filesystem::path& folder, std::string_view prgId)
     const std::string content = text.str();
 
     rapidjson::Document& doc = release.document;
-    doc.Parse<rapidjson::kParseValidateEncodingFlag>(content.data(), content.size());
-    if (doc.HasParseError()) {
-        std::ostringstream why;
-        why << "release file is not valid JSON: " << file.string() << ": "
-            << rapidjson::GetParseError_En(doc.GetParseError()) << " at offset "
-            << doc.GetErrorOffset();
-        return Broken(why.str());
-    }
+    if (const rapidjson::ParseResult parsed = ParseJsonInput(doc, content); parsed.IsError())
+        return Broken("release file is not valid JSON: " + file.string() + ": " +
+                      DescribeParseFailure(parsed));
     if (!doc.IsObject()) return Broken("release file does not hold an object: " + file.string());
     for (const char* name : {"UPDATE_PRG_INFO", "UPDATE_LAUNCHER_INFO"}) {
         if (std::string problem = CheckInfoObject(doc, name); !problem.empty())

@@ -1,10 +1,10 @@
 #include "tools/zeb-update-server/UpdateQuery.h"
 
 #include <rapidjson/document.h>
-#include <rapidjson/error/en.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "tools/zeb-update-server/JsonInput.h"
 #include "tools/zeb-update-server/ReleaseStore.h"
 #include "tools/zeb-update-server/VersionCompare.h"
 
@@ -51,12 +51,8 @@ Envelope AnswerUpdateQuery(const std::filesystem::path& folder,
     if (*cmd != kLauncherCommand) return Failure("ERROR", "unknown command", *cmd);
 
     rapidjson::Document request;
-    request.Parse<rapidjson::kParseValidateEncodingFlag>(body.data(), body.size());
-    if (request.HasParseError()) {
-        return Failure("ERROR", "the request is not JSON",
-                       std::string(rapidjson::GetParseError_En(request.GetParseError())) +
-                           " at offset " + std::to_string(request.GetErrorOffset()));
-    }
+    if (const rapidjson::ParseResult parsed = ParseJsonInput(request, body); parsed.IsError())
+        return Failure("ERROR", "the request is not JSON", DescribeParseFailure(parsed));
     if (!request.IsObject()) return Failure("ERROR", "the request is not a JSON object");
     auto prgIdMember = request.FindMember("PRG_ID");
     if (prgIdMember == request.MemberEnd() || !prgIdMember->value.IsString())
