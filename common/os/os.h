@@ -138,6 +138,12 @@ int RemoveFile(const std::wstring& path);
 // A file or folder to a new name; fails (kAlreadyExists) when the destination exists. A
 // file is copied and removed across volumes, a folder is not (kNotSameDevice).
 int RenameNoReplace(const std::wstring& from, const std::wstring& to);
+// Puts the file from in the place of to in one step, on the same volume: a file already at
+// to is replaced, so a reader sees the old file or the new one and never none. Returns once
+// the new name is on disk. Fails, leaving both, when to is a folder or the two lie on
+// different volumes. (rename here; MoveFileExW with MOVEFILE_REPLACE_EXISTING and
+// MOVEFILE_WRITE_THROUGH on Windows.)
+int ReplaceFileWith(const std::wstring& from, const std::wstring& to);
 // Copies one file with its attributes (a program stays runnable).
 int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 int MakeFolder(const std::wstring& path);

@@ -75,6 +75,21 @@ int RenameNoReplace(const std::wstring& from, const std::wstring& to) {
     return ::unlink(src.c_str()) == 0 ? 0 : errno;
 }
 
+int ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
+    std::string src, dst;
+    if (!ToNative(from, src) || !ToNative(to, dst)) return errno;
+    if (::rename(src.c_str(), dst.c_str()) != 0) return errno;
+    // The new entry reaches the disk with its folder; the rename has happened either way,
+    // so a folder that cannot be synced does not undo it.
+    const size_t cut = dst.rfind('/');
+    const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : dst.substr(0, cut);
+    const int saved = errno;
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    errno = saved;
+    return 0;
+}
+
 int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
     std::string src;
     if (!ToNative(from, src)) return errno;

@@ -83,6 +83,11 @@ int RenameNoReplace(const std::wstring& from, const std::wstring& to) {
     return Result(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED));
 }
 
+int ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
+    return Result(MoveFileExW(from.c_str(), to.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+}
+
 int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
     return Result(CopyFileW(from.c_str(), to.c_str(), failIfExists));
 }

@@ -311,6 +311,64 @@ TEST(OsFiles, MoveFileNeverReplaces) {
     EXPECT_EQ("A", ReadFileBytes(dir / "b"));
 }
 
+namespace {
+bool SameFileSystem(const fs::path& a, const fs::path& b) {
+    struct stat sa {}, sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+}  // namespace
+
+TEST(OsFiles, ReplaceFileWithPutsTheNewFileInPlaceInOneStep) {
+    TempDir dir;
+    const std::wstring part = dir.wpath() + L"/f.part", file = dir.wpath() + L"/f";
+    WriteFileBytes(dir / "f", "old");
+    WriteFileBytes(dir / "f.part", "new");
+    struct stat before {};
+    ASSERT_EQ(0, stat((dir / "f.part").c_str(), &before));
+    ASSERT_EQ(0, os::ReplaceFileWith(part, file));
+    // The new file itself took the name: no copy, no moment with a half-written file.
+    struct stat after {};
+    ASSERT_EQ(0, stat((dir / "f").c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ("new", ReadFileBytes(dir / "f"));
+    EXPECT_FALSE(fs::exists(dir / "f.part"));
+
+    // Without a file in the way it is a plain rename.
+    WriteFileBytes(dir / "g.part", "g");
+    ASSERT_EQ(0, os::ReplaceFileWith(dir.wpath() + L"/g.part", dir.wpath() + L"/g"));
+    EXPECT_EQ("g", ReadFileBytes(dir / "g"));
+
+    // A link in the way is replaced, not what it leads to.
+    WriteFileBytes(dir / "target", "target");
+    fs::create_symlink(dir / "target", dir / "link");
+    WriteFileBytes(dir / "h.part", "h");
+    ASSERT_EQ(0, os::ReplaceFileWith(dir.wpath() + L"/h.part", dir.wpath() + L"/link"));
+    EXPECT_FALSE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ("h", ReadFileBytes(dir / "link"));
+    EXPECT_EQ("target", ReadFileBytes(dir / "target"));
+}
+
+TEST(OsFiles, ReplaceFileWithLeavesBothWhenItCannot) {
+    TempDir dir;
+    WriteFileBytes(dir / "f.part", "new");
+    fs::create_directories(dir / "folder/inside");
+    EXPECT_EQ(EISDIR, os::ReplaceFileWith(dir.wpath() + L"/f.part", dir.wpath() + L"/folder"));
+    EXPECT_EQ("new", ReadFileBytes(dir / "f.part"));
+    EXPECT_TRUE(fs::is_directory(dir / "folder/inside"));
+
+    WriteFileBytes(dir / "kept", "kept");
+    EXPECT_EQ(ENOENT, os::ReplaceFileWith(dir.wpath() + L"/none", dir.wpath() + L"/kept"));
+    EXPECT_EQ("kept", ReadFileBytes(dir / "kept"));
+
+    const fs::path other = "/dev/shm";
+    if (fs::is_directory(other) && !SameFileSystem(dir.path(), other)) {
+        const fs::path away = other / ("zeb-os-replace-" + std::to_string(getpid()));
+        EXPECT_EQ(EXDEV, os::ReplaceFileWith(dir.wpath() + L"/f.part", away.wstring()));
+        EXPECT_EQ("new", ReadFileBytes(dir / "f.part"));
+        EXPECT_FALSE(fs::exists(away));
+    }
+}
+
 TEST(OsFiles, CopyFileKeepsModeAndProtectsItsSource) {
     TempDir dir;
     const std::wstring src = dir.wpath() + L"/src.sh", dst = dir.wpath() + L"/dst.sh";
@@ -401,13 +459,6 @@ TEST(OsRunnable, FileWriterReportsUseWhenClosed) {
 }
 
 // ---- trees across file systems ---------------------------------------------------------
-
-namespace {
-bool SameFileSystem(const fs::path& a, const fs::path& b) {
-    struct stat sa {}, sb {};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
-}
-}  // namespace
 
 TEST(OsTrees, MoveAcrossFileSystemsCopiesKeepsModesThenRemoves) {
     TempDir dir;
