@@ -32,8 +32,8 @@ bool RefuseName(const std::wstring& member, const std::wstring& value) {
     return false;
 }
 
-// Every name of the server data that becomes part of a local path; the first unsafe one
-// is logged.
+// Every name of the server data that becomes part of a local path or of a server path; the
+// first unsafe one is logged.
 bool CheckNames(const UpdateInfo& info) {
     if (!IsSafeFileName(info.SHORT_NM)) return RefuseName(L"SHORT_NM", info.SHORT_NM);
     if (!IsSafeFileName(info.UP_VERSION)) return RefuseName(L"UP_VERSION", info.UP_VERSION);
@@ -41,8 +41,37 @@ bool CheckNames(const UpdateInfo& info) {
         if (!IsSafeFileName(file.FILE_NM)) return RefuseName(L"FILE_NM", file.FILE_NM);
         if (!IsSafeRelativeFolder(file.SUB_DIR_CLI))
             return RefuseName(L"SUB_DIR_CLI", file.SUB_DIR_CLI);
+        // Checked joined: "a/." and "./b" make a way up only together.
+        const std::wstring serverPath = info.ROOT_DIR_SVR + file.SUB_DIR_SVR + file.FILE_NM;
+        if (!IsSafeServerPath(serverPath)) return RefuseName(L"SVR_FILE_PATH", serverPath);
     }
     return true;
+}
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// The text with every percent-encoded ASCII character decoded (what a URL path means to
+// the server that takes it apart).
+std::wstring DecodeAsciiEscapes(const std::wstring& text) {
+    std::wstring decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 2 < text.size()) {
+            const int high = HexDigit(text[i + 1]);
+            const int low = HexDigit(text[i + 2]);
+            if (high >= 0 && low >= 0 && high < 8) {
+                decoded += static_cast<wchar_t>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        decoded += text[i];
+    }
+    return decoded;
 }
 
 }  // namespace
@@ -67,6 +96,20 @@ bool IsSafeRelativeFolder(const std::wstring& folder) {
             return false;
         } else {
             component += folder[i];
+        }
+    }
+    return true;
+}
+
+bool IsSafeServerPath(const std::wstring& path) {
+    const std::wstring decoded = DecodeAsciiEscapes(path);
+    std::wstring component;
+    for (size_t i = 0; i <= decoded.size(); ++i) {
+        if (i == decoded.size() || IsSeparator(decoded[i])) {
+            if (component == L"..") return false;
+            component.clear();
+        } else {
+            component += decoded[i];
         }
     }
     return true;
@@ -104,14 +147,21 @@ int DownloadFiles(UpdateInfo& info) {
         downloadFolder + GL_STRING_ReplaceAll(info.UP_VERSION, L".", L"_") + os::kSepStr;
 
     DownloadSet files;
+    DownloadSizes sizes;
     for (auto& [key, file] : info.FILES) {
         file.SVR_FILE_PATH = info.ROOT_DIR_SVR + file.SUB_DIR_SVR + file.FILE_NM;
         file.CLI_DOWNLOAD_PATH = versionFolder + file.FILE_NM;
         files[file.CLI_DOWNLOAD_PATH] = file.SVR_FILE_PATH;
+        // The entry that wins the local path brings its size, or none (a 32-bit FILE_SIZE
+        // that is not above 0 gives none: the file may be 2 GiB or larger).
+        if (file.FILE_SIZE > 0)
+            sizes[file.CLI_DOWNLOAD_PATH] = static_cast<uint32_t>(file.FILE_SIZE);
+        else
+            sizes.erase(file.CLI_DOWNLOAD_PATH);
     }
 
     if (info.SVR_URL.starts_with(L"https://")) {
-        if (!GL_INTERNET_HTTPDownloadToFileByCurl(info.SVR_URL, files, true))
+        if (!GL_INTERNET_HTTPDownloadToFileByCurl(info.SVR_URL, files, true, sizes))
             return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
         return 0;
     }
@@ -120,7 +170,7 @@ int DownloadFiles(UpdateInfo& info) {
     int port = 0;
     if (!SplitFtpAddress(info.SVR_URL, server, port))
         return GL_LOG('E', 0, 5, L"잘못된 svr_url 형식: %s", info.SVR_URL);
-    if (!GL_FTP_Function(server, port, kFtpUser, kFtpPassword, true, nullptr, files))
+    if (!GL_FTP_Function(server, port, kFtpUser, kFtpPassword, true, nullptr, files, sizes))
         return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
     return 0;
 }

@@ -15,15 +15,20 @@ std::optional<std::string> NarrowEnv(const wchar_t* name) {
     return narrow;
 }
 
-long SecondsFromEnv(const wchar_t* name, long fallback) {
+// A test's lower limit: digits only, above 0 and not above the default, else the default.
+uint64_t LimitFromEnv(const wchar_t* name, uint64_t fallback) {
     std::optional<std::string> text = NarrowEnv(name);
     if (!text) return fallback;
-    long value = 0;
+    uint64_t value = 0;
     for (char c : *text) {
-        if (c < '0' || c > '9' || value > 100000) return fallback;
-        value = value * 10 + (c - '0');
+        if (c < '0' || c > '9' || value > fallback) return fallback;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
     }
-    return value > 0 ? value : fallback;
+    return value > 0 && value <= fallback ? value : fallback;
+}
+
+long SecondsFromEnv(const wchar_t* name, long fallback) {
+    return static_cast<long>(LimitFromEnv(name, static_cast<uint64_t>(fallback)));
 }
 
 // Only libcurl's own notes and the header blocks reach the log: the bodies carry the
@@ -57,4 +62,12 @@ void ApplyCurlTransferPolicy(CURL* curl, const char* logFunction) {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kCurlStallBytesPerSecond);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
                      SecondsFromEnv(L"ZEB_TEST_STALL_TIME", kCurlStallSeconds));
+}
+
+long CurlRequestTimeLimitSeconds() {
+    return SecondsFromEnv(L"ZEB_TEST_REQUEST_TIME", kCurlRequestTimeLimitSeconds);
+}
+
+uint64_t DownloadCeilingBytes() {
+    return LimitFromEnv(L"ZEB_TEST_DOWNLOAD_CEILING", kDownloadCeilingBytes);
 }

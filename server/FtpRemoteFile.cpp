@@ -23,18 +23,20 @@ FtpFileInfo FtpLookUpFile(CInetConn& connection, const std::string& path) {
     curl_easy_setopt(handle, CURLOPT_URL, connection.fileUrl(path).c_str());
     curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
     const CURLcode code = connection.runTransfer();
+    // 550 to SIZE: no such file, a folder, or no SIZE for this client.
     if (code == CURLE_REMOTE_FILE_NOT_FOUND) {
-        info.result = FtpFileInfo::Result::kMissing;
+        info.result = FtpFileInfo::Result::kSizeUnknown;
         return info;
     }
     if (code != CURLE_OK) {
         info.osError = connection.transferOsError();
         return info;
     }
+    // Any other refusal of SIZE lets libcurl carry on without a size.
     curl_off_t size = -1;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
     if (size < 0) {
-        info.result = FtpFileInfo::Result::kMissing;
+        info.result = FtpFileInfo::Result::kSizeUnknown;
         return info;
     }
     info.result = FtpFileInfo::Result::kFound;
@@ -48,7 +50,7 @@ bool CurlFtpFile::Open(const std::string& path) {
     if (handle == nullptr) return false;
     pending_.clear();
     readPos_ = 0;
-    accepted_ = paused_ = ended_ = false;
+    accepted_ = paused_ = ended_ = failed_ = missing_ = false;
     osError_ = 0;
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(handle, CURLOPT_URL, connection_.fileUrl(path).c_str());
@@ -70,6 +72,7 @@ bool CurlFtpFile::Open(const std::string& path) {
     if (ended_ && connection_.transferResult() == CURLE_OK) accepted_ = true;
     if (!accepted_) {
         osError_ = connection_.transferOsError();
+        missing_ = connection_.transferResult() == CURLE_REMOTE_FILE_NOT_FOUND;
         Close();
         return false;
     }
@@ -126,7 +129,8 @@ void CurlFtpFile::Close() {
 
 void CurlFtpFile::NoteEnd() {
     ended_ = true;
-    if (connection_.transferResult() != CURLE_OK) osError_ = connection_.transferOsError();
+    failed_ = connection_.transferResult() != CURLE_OK;
+    if (failed_) osError_ = connection_.transferOsError();
 }
 
 size_t CurlFtpFile::OnData(char* data, size_t size, size_t count, void* self) {

@@ -17,16 +17,19 @@ public:
     virtual size_t Read(void* buffer, size_t size) = 0;
     // The system error number of a failed transfer, 0 when there is none.
     virtual int LastError() const { return 0; }
+    // The transfer ended with a failure (not at the end of the file).
+    virtual bool Failed() const { return false; }
 };
 
 struct FtpFileInfo {
-    enum class Result { kFound, kMissing, kFailed } result = Result::kFailed;
-    uint64_t size = 0;
-    int osError = 0;
+    enum class Result { kFound, kSizeUnknown, kFailed } result = Result::kFailed;
+    uint64_t size = 0;  // with kFound
+    int osError = 0;    // with kFailed
 };
 
-// Asks the server for the size of path (SIZE). A path the server does not know, or one
-// without a size (a folder), is kMissing; any other failure is kFailed.
+// Asks the server for the size of path (SIZE): kFound with the size. SIZE is optional, and a
+// server without it may answer as it does for a missing file or a folder: every such answer
+// is kSizeUnknown, and the retrieval decides. A connection that fails is kFailed.
 FtpFileInfo FtpLookUpFile(CInetConn& connection, const std::string& path);
 
 // A retrieval (RETR) on the connection. Bytes wait in a buffer of at most kBufferLimit
@@ -40,10 +43,13 @@ public:
     CurlFtpFile(const CurlFtpFile&) = delete;
     CurlFtpFile& operator=(const CurlFtpFile&) = delete;
 
-    // Starts the retrieval of path. False when the server refused it.
+    // Starts the retrieval of path. False when the server refused it; Missing() then tells
+    // whether it refused because no such file is there.
     bool Open(const std::string& path);
+    bool Missing() const { return missing_; }
     size_t Read(void* buffer, size_t size) override;
     int LastError() const override { return osError_; }
+    bool Failed() const override { return failed_; }
     // Ends the retrieval, cutting it short when it is still running.
     void Close();
 
@@ -63,5 +69,7 @@ private:
     bool accepted_ = false;  // the server began sending (a 1xx reply or data)
     bool paused_ = false;
     bool ended_ = false;
+    bool failed_ = false;
+    bool missing_ = false;
     int osError_ = 0;
 };

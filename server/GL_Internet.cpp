@@ -71,12 +71,22 @@ private:
     curl_slist* list_ = nullptr;
 };
 
+// The reply as it arrives; past its limit the transfer ends.
+struct ReplyBuffer {
+    std::string bytes;
+    bool overLimit = false;
+};
+
 size_t AppendToReply(char* data, size_t size, size_t count, void* user) {
     const size_t bytes = size * count;
-    auto* reply = static_cast<std::string*>(user);
+    auto* reply = static_cast<ReplyBuffer*>(user);
     if (reply != nullptr && count != 0) {
+        if (bytes > kCurlReplyLimitBytes - reply->bytes.size()) {
+            reply->overLimit = true;
+            return 0;
+        }
         try {
-            reply->append(data, bytes);
+            reply->bytes.append(data, bytes);
         } catch (const std::bad_alloc&) {
             return 0;  // ends the transfer instead of unwinding through libcurl
         }
@@ -84,9 +94,24 @@ size_t AppendToReply(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
+// A download's file as it is written; past its limit the transfer ends.
+struct DownloadSink {
+    os::FileWriter file;
+    uint64_t limit = 0;
+    uint64_t written = 0;
+    bool overLimit = false;
+};
+
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
     const size_t bytes = size * count;
-    return static_cast<os::FileWriter*>(user)->Write(data, bytes) == 0 ? bytes : 0;
+    auto* sink = static_cast<DownloadSink*>(user);
+    if (bytes > sink->limit - sink->written) {
+        sink->overLimit = true;
+        return 0;
+    }
+    if (sink->file.Write(data, bytes) != 0) return 0;
+    sink->written += bytes;
+    return bytes;
 }
 
 // Size of a local file, 0 when it cannot be read or is a folder; 64 bits, so that no size
@@ -97,9 +122,10 @@ uint64_t LocalFileSize(const std::wstring& path) {
     return size;
 }
 
-// One entry of a download set; false stops the set.
+// One entry of a download set; false stops the set. expectedSize is the file's size from
+// the update data, 0 when none was given.
 bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
-                 const std::string& serverPathGiven, bool overwrite) {
+                 const std::string& serverPathGiven, bool overwrite, uint32_t expectedSize) {
     std::string serverPath = serverPathGiven;
     if (!serverPath.empty() && serverPath.front() == '/') serverPath.erase(0, 1);
     serverPath = GL_STRING_ReplaceAllA(serverPath, baseUrl + "/", "");
@@ -114,6 +140,13 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
     if (GL_FILE_Exists(wideLocal)) {
         if (LocalFileSize(wideLocal) > 0 && !overwrite) return true;
         GL_FILE_Delete(localPath);
+        // What could not be cleared (a folder, a file in use) cannot take the download's
+        // place; the second attempt tells why.
+        if (const int error = os::PathExists(wideLocal) ? os::RemoveFile(wideLocal) : 0;
+            error != 0 && error != os::err::kFileNotFound) {
+            GL_LOG_DOWNLOAD(error, 10, "Can open file.\r\n%s", localPath);
+            return false;
+        }
     }
 
     EasyHandle easy;
@@ -128,10 +161,14 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
         GL_LOG_DOWNLOAD(os::LastError(), 10, "Can not create directory.\r\n%s", localPath);
         return false;
     }
-    os::FileWriter file;
-    if (const int error = file.Create(wideLocal); error != 0) {
-        GL_LOG_DOWNLOAD(error, 10, "Can open file.\r\n%s", localPath);
-        GL_FILE_Delete(localPath);
+    const std::wstring partial = PartialDownloadPath(wideLocal);
+    const std::string partialText = GL_STRING_ConvWCSToMBS(partial);
+    DownloadSink sink;
+    sink.limit = DownloadCeilingBytes();
+    if (expectedSize > 0 && expectedSize < sink.limit) sink.limit = expectedSize;
+    if (const int error = sink.file.Create(partial); error != 0) {
+        GL_LOG_DOWNLOAD(error, 10, "Can open file.\r\n%s", partialText);
+        GL_FILE_Delete(partial);
         return false;
     }
 
@@ -141,7 +178,7 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &file);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
     ApplyCurlTransferPolicy(curl, kDownloadFn);
@@ -149,9 +186,15 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
     CURLcode code = curl_easy_perform(curl);
     easy.Release();
     // A write that fails only when the file is closed loses data like one that fails early.
-    if (file.Close() != 0 && code == CURLE_OK) code = CURLE_WRITE_ERROR;
+    if (sink.file.Close() != 0 && code == CURLE_OK) code = CURLE_WRITE_ERROR;
+    if (sink.overLimit) {
+        GL_FILE_Delete(partial);
+        GL_LOG_DOWNLOAD(0, 35, "받은 데이터가 %s 바이트를 넘어 다운로드 중단\r\nfrom: %s\r\nto: %s",
+                        std::to_string(sink.limit), url, localPath);
+        return false;
+    }
     if (code != CURLE_OK) {
-        GL_FILE_Delete(localPath);
+        GL_FILE_Delete(partial);
         GL_LOG_DOWNLOAD(0, 30,
                         "curl_easy_perform failed(%d) : %s\r\nDownloadFile() 실패\r\n"
                         "from: %s\r\nto: %s",
@@ -159,10 +202,25 @@ bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
         return false;
     }
 
-    if (LocalFileSize(wideLocal) == 0) {
-        GL_FILE_Delete(localPath);
+    const uint64_t size = LocalFileSize(partial);
+    if (size == 0) {
+        GL_FILE_Delete(partial);
         GL_LOG_DOWNLOAD(0, 40, "파일을 다운로드했으나 크기가 0\r\nfrom: %s\r\nto: %s", url,
                         localPath);
+        return false;
+    }
+    if (expectedSize > 0 && size != expectedSize) {
+        GL_FILE_Delete(partial);
+        GL_LOG_DOWNLOAD(0, 45,
+                        "다운로드한 파일의 크기(%s 바이트)가 FILE_SIZE(%s 바이트)와 다름\r\n"
+                        "from: %s\r\nto: %s",
+                        std::to_string(size), std::to_string(expectedSize), url, localPath);
+        return false;
+    }
+    if (const int error = os::ReplaceFileWith(partial, wideLocal); error != 0) {
+        GL_FILE_Delete(partial);
+        GL_LOG_DOWNLOAD(error, 50, "다운로드한 파일을 제 이름으로 바꾸지 못함\r\nfrom: %s\r\nto: %s",
+                        partialText, localPath);
         return false;
     }
     os::MarkRunnableIfProgram(wideLocal);
@@ -180,7 +238,8 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::string url, std::string body, std::s
         return false;
     }
 
-    std::string received;
+    ReplyBuffer received;
+    const long timeLimit = CurlRequestTimeLimitSeconds();
     CURL* curl = easy.get();
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
@@ -193,14 +252,28 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::string url, std::string body, std::s
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
     ApplyCurlTransferPolicy(curl, kRequestFn);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeLimit);
 
+    const uint64_t started = os::MonotonicMs();
     const CURLcode code = curl_easy_perform(curl);
+    if (received.overLimit) {
+        GL_LOGA('E', 0, 25, "서버 응답이 %s 바이트를 넘어 받기 중단\r\n%s",
+                std::to_string(kCurlReplyLimitBytes), url);
+        return false;
+    }
+    // The stall and connect limits end a transfer with the same code, but only earlier.
+    if (code == CURLE_OPERATION_TIMEDOUT &&
+        os::MonotonicMs() - started >= static_cast<uint64_t>(timeLimit) * 1000) {
+        GL_LOGA('E', 0, 30, "서버 응답이 %d초 안에 끝나지 않아 중단\r\n%s",
+                static_cast<int>(timeLimit), url);
+        return false;
+    }
     if (code != CURLE_OK) {
         GL_LOGA('E', 0, 20, "curl_easy_perform failed(%d) : %s", static_cast<int>(code),
                 curl_easy_strerror(code));
         return false;
     }
-    reply = std::move(received);
+    reply = std::move(received.bytes);
     return true;
 }
 
@@ -221,21 +294,36 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::wstring url, std::wstring body, std:
     return ok;
 }
 
+std::wstring PartialDownloadPath(const std::wstring& localPath) { return localPath + L".part"; }
+
 bool GL_INTERNET_HTTPDownloadToFileByCurl(std::string baseUrl, DownloadSetA files,
-                                          bool overwrite) {
+                                          bool overwrite, const DownloadSizesA& sizes) {
     if (!baseUrl.empty() && baseUrl.back() == '/') baseUrl.pop_back();
     if (files.empty()) return true;
     CurlGlobal global;
-    for (const auto& [localPath, serverPath] : files)
-        if (!DownloadOne(baseUrl, localPath, serverPath, overwrite)) return false;
+    for (const auto& [localPath, serverPath] : files) {
+        const auto size = sizes.find(localPath);
+        if (!DownloadOne(baseUrl, localPath, serverPath, overwrite,
+                         size == sizes.end() ? 0 : size->second))
+            return false;
+    }
     return true;
 }
 
 bool GL_INTERNET_HTTPDownloadToFileByCurl(std::wstring baseUrl, DownloadSet files,
-                                          bool overwrite) {
+                                          bool overwrite, const DownloadSizes& sizes) {
     DownloadSetA narrow;
-    for (const auto& [localPath, serverPath] : files)
-        narrow[GL_STRING_ConvWCSToMBS(localPath)] = GL_STRING_ConvWCSToMBS(serverPath);
+    DownloadSizesA narrowSizes;
+    for (const auto& [localPath, serverPath] : files) {
+        const std::string local = GL_STRING_ConvWCSToMBS(localPath);
+        narrow[local] = GL_STRING_ConvWCSToMBS(serverPath);
+        // A later pair that lands on the same narrow path brings its own size, or none.
+        const auto size = sizes.find(localPath);
+        if (size != sizes.end())
+            narrowSizes[local] = size->second;
+        else
+            narrowSizes.erase(local);
+    }
     return GL_INTERNET_HTTPDownloadToFileByCurl(GL_STRING_ConvWCSToMBS(baseUrl), std::move(narrow),
-                                                overwrite);
+                                                overwrite, narrowSizes);
 }

@@ -17,13 +17,20 @@ inline constexpr uint64_t kFtpSizeLimit = uint64_t{1} << 32;
 
 // Connects to serverUrl ("ftp://" + host) on port (< 1: the default port) and fetches every
 // entry of files (local path -> server path, '\' sent as '/'). overwrite false keeps an
-// existing non-empty local file. Stops at the first failure; true when every file came.
+// existing non-empty local file. A file's size in sizes (when given) must be the size the
+// server lists, and is the size expected when the server lists none. Stops at the first
+// failure; true when every file came.
 bool GL_FTP_Function(const std::wstring& serverUrl, int port, const std::wstring& userName,
                      const std::wstring& password, bool overwrite,
-                     const ProgressCallback& progress, DownloadSet files);
+                     const ProgressCallback& progress, DownloadSet files,
+                     const DownloadSizes& sizes = {});
 
 // Copies an opened remote file into localPath in tenths of expectedSize, reporting
-// progress. True only when exactly expectedSize bytes came; otherwise the local file is
-// deleted.
+// progress. The bytes go to PartialDownloadPath(localPath), which takes the real name only
+// when exactly expectedSize bytes came; otherwise it is deleted.
 bool DownloadFile(FtpRemoteFile& remote, uint32_t expectedSize, const std::wstring& localPath,
                   const ProgressCallback& progress);
+// The same for a file whose size nobody gave: everything up to the end of the transfer, as
+// long as it is no more than limit bytes and the transfer ends without a failure.
+bool DownloadFileOfUnknownSize(FtpRemoteFile& remote, uint64_t limit,
+                               const std::wstring& localPath, const ProgressCallback& progress);

@@ -2,10 +2,12 @@
 // answers a sound server never gives.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "server/InetConn.h"
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/LocalSockets.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScriptedFtpPeer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
@@ -138,9 +141,9 @@ protected:
     static void TearDownTestSuite() { server_.reset(); }
 
     bool Fetch(const DownloadSet& files, bool overwrite = true, int port = -1,
-               const ProgressCallback& progress = nullptr) {
+               const ProgressCallback& progress = nullptr, const DownloadSizes& sizes = {}) {
         return GL_FTP_Function(server_->url(), port < 0 ? server_->port() : port, L"anonymous",
-                               L"", overwrite, progress, files);
+                               L"", overwrite, progress, files, sizes);
     }
     std::wstring Local(const std::string& name) const { return Wide(dir_ / name); }
 
@@ -334,13 +337,52 @@ TEST_F(FtpTransport, LocalFileThatCannotBeCreatedFailsWithTheWriteStatus) {
     EXPECT_EQ(log_.Matching("쓰기에 실패.\r\ntaken0").size(), 1u) << log_.Text();
 }
 
+TEST_F(FtpTransport, GivenSizeMustBeTheListedSizeBeforeAnythingIsFetched) {
+    server_->AddFile("sized.bin", std::string(1000, 's'));
+    const auto fetch = [&](uint32_t size) {
+        return Fetch({{Local("sized.bin"), L"sized.bin"}}, true, -1, nullptr,
+                     {{Local("sized.bin"), size}});
+    };
+    EXPECT_FALSE(fetch(999));
+    EXPECT_FALSE(fs::exists(dir_ / "sized.bin"));
+    const auto lines =
+        log_.Matching("[ENU:25]서버의 파일 크기(1000 바이트)가 FILE_SIZE(999 바이트)와 다름\nsized.bin");
+    ASSERT_EQ(lines.size(), 1u) << log_.Text();
+    EXPECT_NE(lines[0].find(":FtpDownload:"), std::string::npos);
+    ASSERT_TRUE(fetch(1000)) << log_.Text();
+    EXPECT_EQ(ReadFileBytes(dir_ / "sized.bin"), std::string(1000, 's'));
+}
+
+TEST(FtpWithoutSize, ServerThatRefusesSizeStillServesItsFiles) {
+    FtpServerFixture server(false);
+    server.AddFile("pack/a.bin", Bytes(70000, 9));
+    server.AddFile("pack/inner/x.txt", "x");
+    TempDir dir;
+    TestLog log;
+    const auto fetch = [&](const std::string& local, const std::wstring& serverPath) {
+        return GL_FTP_Function(server.url(), server.port(), L"anonymous", L"", true, nullptr,
+                               {{Wide(dir / local), serverPath}});
+    };
+    ASSERT_TRUE(fetch("a.bin", L"pack/a.bin")) << log.Text();
+    EXPECT_EQ(ReadFileBytes(dir / "a.bin"), Bytes(70000, 9));
+    EXPECT_FALSE(fs::exists(dir / "a.bin.part"));
+    // A missing file and a folder are told apart from a file by the retrieval.
+    EXPECT_FALSE(fetch("missing.bin", L"pack/missing.bin"));
+    EXPECT_FALSE(fetch("inner.bin", L"pack/inner"));
+    EXPECT_EQ(log.Matching("[ENU:10]FtpGetFileInfo() 실패\npack/missing.bin").size(), 1u) << log.Text();
+    EXPECT_EQ(log.Matching("[ENU:10]FtpGetFileInfo() 실패\npack/inner").size(), 1u) << log.Text();
+    EXPECT_TRUE(log.Matching("FtpFindFirstFile").empty()) << log.Text();
+    EXPECT_TRUE(log.Matching("Can not open file").empty()) << log.Text();
+}
+
 // ---- the scripted peer --------------------------------------------------------------------
 
 class FtpPeerTransport : public ::testing::Test {
 protected:
-    bool Fetch(const DownloadSet& files, const ProgressCallback& progress = nullptr) {
+    bool Fetch(const DownloadSet& files, const ProgressCallback& progress = nullptr,
+               const DownloadSizes& sizes = {}) {
         return GL_FTP_Function(L"ftp://127.0.0.1", peer_.port(), L"anonymous", L"", true,
-                               progress, files);
+                               progress, files, sizes);
     }
     std::wstring Local(const std::string& name) const { return Wide(dir_ / name); }
     size_t CountCommands(const std::string& prefix) const {
@@ -432,6 +474,95 @@ TEST_F(FtpPeerTransport, StalledTransferIsAbandoned) {
     EXPECT_FALSE(Fetch({{Local("stall.bin"), L"stall.bin"}}));
     unsetenv("ZEB_TEST_STALL_TIME");
     EXPECT_FALSE(fs::exists(dir_ / "stall.bin"));
+    EXPECT_EQ(log_.Matching("[ENU:20]Can not download the file.").size(), 1u) << log_.Text();
+}
+
+TEST_F(FtpPeerTransport, FileKeepsItsPartialNameUntilItIsComplete) {
+    ScopedEnv stall("ZEB_TEST_STALL_TIME", "2");
+    const std::string body = Bytes(5000, 7);
+    peer_.Serve("tool.exe", body.size(), body, ScriptedFtpPeer::Behaviour::kStallAfterBody);
+    WriteFileBytes(dir_ / "tool.exe", "the file as it was");
+    std::thread download([&] { EXPECT_TRUE(Fetch({{Local("tool.exe"), L"tool.exe"}})); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ReadFileBytes(dir_ / "tool.exe.part").size() < body.size() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Every byte is there, but the transfer has not ended: the real name is not given yet.
+    EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe.part"), body);
+    EXPECT_FALSE(fs::exists(dir_ / "tool.exe"));
+    download.join();
+    EXPECT_EQ(ReadFileBytes(dir_ / "tool.exe"), body);
+    EXPECT_FALSE(fs::exists(dir_ / "tool.exe.part"));
+    EXPECT_NE(fs::status(dir_ / "tool.exe").permissions() & fs::perms::owner_exec,
+              fs::perms::none);
+}
+
+// ---- a server without SIZE ----------------------------------------------------------------
+
+class FtpPeerWithoutSize : public FtpPeerTransport {
+protected:
+    FtpPeerWithoutSize() { peer_.DropSizeCommand(); }
+};
+
+TEST_F(FtpPeerWithoutSize, FilesAreFetchedWhole) {
+    peer_.Serve("a/1.bin", 0, Bytes(300000, 1));
+    peer_.Serve("a/empty.bin", 0, "");
+    ProgressLog progress;
+    ASSERT_TRUE(Fetch({{Local("1.bin"), L"a/1.bin"}, {Local("empty.bin"), L"a/empty.bin"}},
+                      progress.callback()))
+        << log_.Text();
+    EXPECT_TRUE(ReadFileBytes(dir_ / "1.bin") == Bytes(300000, 1));
+    EXPECT_TRUE(fs::exists(dir_ / "empty.bin"));
+    EXPECT_EQ(fs::file_size(dir_ / "empty.bin"), 0u);
+    EXPECT_EQ(CountCommands("SIZE a/"), 2u);
+    EXPECT_EQ(CountCommands("RETR a/"), 2u);
+    // The start and the end of each file; no tenths of a size nobody knows.
+    ASSERT_EQ(progress.calls.size(), 4u);
+    EXPECT_EQ(progress.calls[1], Call(300000.0f, 300000.0f, L"1.bin"));
+}
+
+TEST_F(FtpPeerWithoutSize, MissingFileIsReportedAsTheLookupFailing) {
+    EXPECT_FALSE(Fetch({{Local("gone.bin"), L"gone.bin"}}));
+    EXPECT_EQ(log_.Matching("[ENU:10]FtpGetFileInfo() 실패\ngone.bin").size(), 1u) << log_.Text();
+    EXPECT_TRUE(log_.Matching("Can not open file").empty()) << log_.Text();
+    EXPECT_FALSE(fs::exists(dir_ / "gone.bin"));
+}
+
+TEST_F(FtpPeerWithoutSize, GivenSizeIsTheSizeExpected) {
+    peer_.Serve("s.bin", 0, Bytes(250, 2));
+    ProgressLog progress;
+    ASSERT_TRUE(Fetch({{Local("s.bin"), L"s.bin"}}, progress.callback(), {{Local("s.bin"), 250}}))
+        << log_.Text();
+    EXPECT_EQ(ReadFileBytes(dir_ / "s.bin"), Bytes(250, 2));
+    EXPECT_EQ(progress.calls.size(), 12u);  // in tenths, as for a listed size
+
+    for (const uint32_t size : {249u, 251u}) {
+        EXPECT_FALSE(Fetch({{Local("s.bin"), L"s.bin"}}, nullptr, {{Local("s.bin"), size}}));
+        EXPECT_FALSE(fs::exists(dir_ / "s.bin"));
+        EXPECT_FALSE(fs::exists(dir_ / "s.bin.part"));
+    }
+    EXPECT_EQ(log_.Matching("[ENU:20]Can not download the file.").size(), 2u) << log_.Text();
+}
+
+TEST_F(FtpPeerWithoutSize, FileWithoutAnySizeStopsAtTheCeiling) {
+    ScopedEnv ceiling("ZEB_TEST_DOWNLOAD_CEILING", "1000");
+    peer_.Serve("at.bin", 0, Bytes(1000, 3));
+    peer_.Serve("past.bin", 0, Bytes(1001, 3));
+    ASSERT_TRUE(Fetch({{Local("at.bin"), L"at.bin"}})) << log_.Text();
+    EXPECT_FALSE(Fetch({{Local("past.bin"), L"past.bin"}}));
+    EXPECT_FALSE(fs::exists(dir_ / "past.bin"));
+    EXPECT_FALSE(fs::exists(dir_ / "past.bin.part"));
+    const auto lines = log_.Matching("[ENU:35]서버에서 받은 데이터가 1000 바이트를 넘어 중단.\r\npast.bin");
+    ASSERT_EQ(lines.size(), 1u) << log_.Text();
+    EXPECT_NE(lines[0].find(":DownloadFile:"), std::string::npos);
+}
+
+TEST_F(FtpPeerWithoutSize, TransferThatFailsLeavesNoFile) {
+    ScopedEnv stall("ZEB_TEST_STALL_TIME", "2");
+    peer_.Serve("stall.bin", 0, Bytes(100, 6), ScriptedFtpPeer::Behaviour::kStallAfterBody);
+    EXPECT_FALSE(Fetch({{Local("stall.bin"), L"stall.bin"}}));
+    EXPECT_FALSE(fs::exists(dir_ / "stall.bin"));
+    EXPECT_FALSE(fs::exists(dir_ / "stall.bin.part"));
     EXPECT_EQ(log_.Matching("[ENU:20]Can not download the file.").size(), 1u) << log_.Text();
 }
 

@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "common/os/os.h"
 #include "server/GL_Internet.h"
@@ -128,6 +131,67 @@ TEST_F(HttpTransport, PeerThatNeverStartsTlsIsAbandoned) {
         "https://127.0.0.1:" + std::to_string(silent.port()) + "/", "", reply));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(log.Matching("[ENU:20]curl_easy_perform failed(28) : ").size(), 1u) << log.Text();
+}
+
+// A body sent in pieces until the client goes away (or limit bytes have gone).
+httplib::ContentProviderWithoutLength Endless(size_t limit = size_t{64} << 20) {
+    return [limit](size_t offset, httplib::DataSink& sink) {
+        if (offset >= limit) {
+            sink.done();
+            return true;
+        }
+        const std::string piece(64 * 1024, 'e');
+        return sink.write(piece.data(), piece.size());
+    };
+}
+
+TEST_F(HttpTransport, ReplyIsTakenUpToSixteenMebibytesAndNoMore) {
+    const size_t limit = size_t{16} << 20;
+    server.Serve("/full", 200, std::string(limit, 'f'));
+    server.Serve("/over", 200, std::string(limit + 1, 'o'));
+    server.Post("/endless", [](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/json", Endless());
+    });
+    server.Start();
+    std::string reply;
+    ASSERT_TRUE(GL_INTERNET_HTTPSendRequestByCurl(server.Url("/full"), "", reply));
+    EXPECT_EQ(reply.size(), limit);
+    for (const char* path : {"/over", "/endless"}) {
+        reply = "kept";
+        EXPECT_FALSE(GL_INTERNET_HTTPSendRequestByCurl(server.Url(path), "", reply)) << path;
+        EXPECT_EQ(reply, "kept");
+        EXPECT_EQ(log.Matching("[ENU:25]서버 응답이 16777216 바이트를 넘어 받기 중단\r\n" +
+                               server.Url(path))
+                      .size(),
+                  1u)
+            << log.Text();
+    }
+}
+
+TEST_F(HttpTransport, ReplyThatDripsIsCutAtTheTotalTimeLimit) {
+    // Two bytes a second pass the stall rule; the drip ends by itself only after 30 s.
+    server.Post("/drip", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/json", [this](size_t offset,
+                                                                    httplib::DataSink& sink) {
+            if (offset >= 60 || server.WaitUntilStopping(std::chrono::milliseconds(500))) {
+                sink.done();
+                return true;
+            }
+            return sink.write("x", 1);
+        });
+    });
+    server.Start();
+    ScopedEnv limit("ZEB_TEST_REQUEST_TIME", "3");
+    const auto start = Clock::now();
+    std::string reply = "kept";
+    EXPECT_FALSE(GL_INTERNET_HTTPSendRequestByCurl(server.Url("/drip"), "", reply));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(reply, "kept");
+    EXPECT_EQ(log.Matching("[ENU:30]서버 응답이 3초 안에 끝나지 않아 중단\r\n" + server.Url("/drip"))
+                  .size(),
+              1u)
+        << log.Text();
+    EXPECT_TRUE(log.Matching("[ENU:20]").empty()) << log.Text();
 }
 
 TEST(HttpTransportTrace, HeadersReachTheDebugLogButBodiesDoNot) {
@@ -312,6 +376,108 @@ TEST_F(HttpTransport, StalledTransferIsAbandonedAndItsFileDeleted) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
     EXPECT_FALSE(fs::exists(local));
     EXPECT_EQ(log.Matching("[ENU:30]curl_easy_perform failed(28) : ").size(), 1u) << log.Text();
+}
+
+TEST_F(HttpTransport, GivenSizeBoundsTheDownloadAndMustBeMet) {
+    server.Serve("/f", 200, std::string(1000, 'f'));
+    server.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", Endless());
+    });
+    server.Start();
+    const fs::path local = dir / "f.bin";
+    const auto fetch = [&](const std::string& serverPath, uint32_t size) {
+        return GL_INTERNET_HTTPDownloadToFileByCurl(server.Url(), DownloadSetA{{local.string(), serverPath}},
+                                                    true, DownloadSizesA{{local.string(), size}});
+    };
+    for (const uint32_t size : {999u, 1001u}) {
+        EXPECT_FALSE(fetch("f", size)) << size;
+        EXPECT_FALSE(fs::exists(local));
+        EXPECT_FALSE(fs::exists(dir / "f.bin.part"));
+    }
+    EXPECT_EQ(log.Matching("[ENU:35]받은 데이터가 999 바이트를 넘어 다운로드 중단\r\nfrom: " +
+                           server.Url("/f") + "\r\nto: " + local.string())
+                  .size(),
+              1u)
+        << log.Text();
+    EXPECT_EQ(log.Matching("[ENU:45]다운로드한 파일의 크기(1000 바이트)가 FILE_SIZE(1001 바이트)와 다름"
+                           "\r\nfrom: " + server.Url("/f") + "\r\nto: " + local.string())
+                  .size(),
+              1u)
+        << log.Text();
+
+    // An endless body stops just past the given size.
+    EXPECT_FALSE(fetch("endless", 100000));
+    EXPECT_EQ(log.Matching("[ENU:35]받은 데이터가 100000 바이트를 넘어").size(), 1u);
+
+    ASSERT_TRUE(fetch("f", 1000)) << log.Text();
+    EXPECT_EQ(ReadFileBytes(local), std::string(1000, 'f'));
+    // Sizes of other files, and a size of 0, bind nothing.
+    ASSERT_TRUE(GL_INTERNET_HTTPDownloadToFileByCurl(
+        server.Url(), DownloadSetA{{local.string(), "f"}}, true,
+        DownloadSizesA{{(dir / "other").string(), 5}}));
+    ASSERT_TRUE(fetch("f", 0));
+}
+
+TEST_F(HttpTransport, DownloadWithoutAGivenSizeStopsAtTheCeiling) {
+    server.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", Endless());
+    });
+    server.Start();
+    ScopedEnv ceiling("ZEB_TEST_DOWNLOAD_CEILING", "1048576");
+    const fs::path local = dir / "endless.bin";
+    EXPECT_FALSE(GL_INTERNET_HTTPDownloadToFileByCurl(server.Url(), DownloadSetA{{local.string(), "endless"}},
+                                                      true));
+    EXPECT_FALSE(fs::exists(local));
+    EXPECT_FALSE(fs::exists(dir / "endless.bin.part"));
+    EXPECT_EQ(log.Matching("[ENU:35]받은 데이터가 1048576 바이트를 넘어 다운로드 중단\r\nfrom: " +
+                           server.Url("/endless"))
+                  .size(),
+              1u)
+        << log.Text();
+}
+
+TEST_F(HttpTransport, FileKeepsItsPartialNameUntilItIsComplete) {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool release = false;
+    const std::string half(100000, 'h');
+    server.Get("/slow.exe", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(2 * half.size(), "application/octet-stream",
+                                 [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset > 0) {
+                                         std::unique_lock<std::mutex> lock(mutex);
+                                         cv.wait_for(lock, std::chrono::seconds(30),
+                                                     [&] { return release; });
+                                     }
+                                     return sink.write(half.data(), half.size());
+                                 });
+    });
+    server.Start();
+    const fs::path local = dir / "slow.exe";
+    const fs::path partial = dir / "slow.exe.part";
+    WriteFileBytes(local, "the file as it was");
+
+    std::thread download([&] {
+        EXPECT_TRUE(GL_INTERNET_HTTPDownloadToFileByCurl(server.Url(), DownloadSetA{{local.string(), "slow.exe"}},
+                                                         true));
+    });
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (ReadFileBytes(partial).size() < half.size() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Half arrived: nothing under the real name can pass for the file.
+    EXPECT_EQ(ReadFileBytes(partial), half);
+    EXPECT_FALSE(fs::exists(local));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        release = true;
+    }
+    cv.notify_all();
+    download.join();
+    EXPECT_EQ(ReadFileBytes(local), half + half);
+    EXPECT_FALSE(fs::exists(partial));
+    struct stat info {};
+    ASSERT_EQ(stat(local.c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IXUSR, 0u);
 }
 
 TEST_F(HttpTransport, EmptyServerPathIsRefusedWithoutTouchingTheLocalFile) {

@@ -191,6 +191,15 @@ TEST(UpdateExchangeRetry, NothingListeningGivesFourSendsThenThirty) {
     ExpectFourSendsAndGiveUp("https://127.0.0.1:" + std::to_string(UnusedLocalPort()) + kApiPath);
 }
 
+TEST(UpdateExchangeRetry, ReplyOverTheCapIsRetriedLikeAFailedSend) {
+    TrustTestCa();
+    TestHttpsServer server;
+    server.Serve(kApiPath, 200, R"({"RESULT":"OK","DATA":["{}"]})" + std::string(16 << 20, ' '));
+    server.Start();
+    ExpectFourSendsAndGiveUp(server.Url(kApiPath));
+    EXPECT_EQ(server.Requests().size(), 4u);
+}
+
 TEST(UpdateExchangeRetry, UntrustedServerIsTreatedAsUnreachable) {
     TrustTestCa();
     TestHttpsServer untrusted(TestHttpsServer::Certificate::kUntrusted);

@@ -51,7 +51,7 @@ bool LoopbackGreets(int port, const std::string& code) {
     return greeted;
 }
 
-FtpServerFixture::FtpServerFixture() {
+FtpServerFixture::FtpServerFixture(bool withSize) : withSize_(withSize) {
     MakeServedFolder(dir_.path());
     root_ = dir_.path() / "root";
     MakeServedFolder(root_);
@@ -82,6 +82,9 @@ bool FtpServerFixture::StartOnce() {
             << "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
             << "xferlog_enable=NO\nsyslog_enable=NO\nuse_localtime=NO\n"
             << "delay_failed_login=0\ndelay_successful_login=0\n";
+        if (!withSize_)
+            out << "cmds_allowed=ABOR,CWD,EPSV,FEAT,LIST,MDTM,MODE,NLST,NOOP,OPTS,PASS,PASV,PWD,"
+                   "QUIT,REST,RETR,STRU,SYST,TYPE,USER\n";
     }
     fs::permissions(config, fs::perms::owner_read | fs::perms::owner_write);
     server_.Stop();

@@ -11,7 +11,10 @@
 
 class FtpServerFixture {
 public:
-    FtpServerFixture();  // throws std::runtime_error when the server does not come up
+    // Throws std::runtime_error when the server does not come up. withSize false: the
+    // server refuses the optional SIZE command (550, as vsftpd answers a command it is told
+    // not to allow).
+    explicit FtpServerFixture(bool withSize = true);
     ~FtpServerFixture();
     FtpServerFixture(const FtpServerFixture&) = delete;
     FtpServerFixture& operator=(const FtpServerFixture&) = delete;
@@ -30,6 +33,7 @@ public:
 private:
     bool StartOnce();
 
+    bool withSize_;
     TempDir dir_;
     std::filesystem::path root_;
     int port_ = 0;

@@ -147,6 +147,8 @@ void ScriptedFtpPeer::Session(int control) {
                 Reply(control, "227 Entering Passive Mode (127,0,0,1," +
                                    std::to_string(dataPort / 256) + "," +
                                    std::to_string(dataPort % 256) + ")");
+        } else if (verb == "SIZE" && !sizeSupported_) {
+            Reply(control, "502 SIZE not implemented");
         } else if (verb == "SIZE") {
             const bool found = FindFile(argument, file);
             if (found && file.behaviour == Behaviour::kDropOnSize) break;

@@ -28,6 +28,8 @@ public:
     // SIZE of path answers listedSize; RETR behaves as asked.
     void Serve(const std::string& path, uint64_t listedSize, const std::string& body,
                Behaviour behaviour = Behaviour::kSend);
+    // A server without the optional SIZE command answers it with 502.
+    void DropSizeCommand() { sizeSupported_ = false; }
     int Connections() const { return connections_; }
     // Every command received so far, as sent.
     std::vector<std::string> Commands() const;
@@ -46,6 +48,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
+    std::atomic<bool> sizeSupported_{true};
     mutable std::mutex mutex_;
     std::map<std::string, File> files_;
     std::vector<std::string> commands_;

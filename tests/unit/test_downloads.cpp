@@ -1,12 +1,19 @@
 // Where a version's files are fetched from and stored, which names are refused, the choice
 // of transport and the 7-Zip tool, against a real HTTPS server.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "common/GL_Debug.h"
 #include "launcher/Downloads.h"
@@ -198,6 +205,57 @@ INSTANTIATE_TEST_SUITE_P(
         UnsafeCase{"ClientAbsolute", L"Viewer", L"1.0", L"evil", L"/etc/", "SUB_DIR_CLI"}),
     [](const auto& param) { return std::string(param.param.label); });
 
+// ---- server paths that would leave SVR_URL's path ------------------------------------------
+
+struct ServerPathCase {
+    const char* label;
+    std::wstring rootDirSvr, subDirSvr, fileName;
+};
+
+void PrintTo(const ServerPathCase& c, std::ostream* out) { *out << c.label; }
+
+class UnsafeServerPathTest : public DownloadsTest,
+                             public ::testing::WithParamInterface<ServerPathCase> {};
+
+TEST_P(UnsafeServerPathTest, IsRefusedBeforeAnythingIsFetched) {
+    const ServerPathCase& c = GetParam();
+    info.ROOT_DIR_SVR = c.rootDirSvr;
+    host.Put("/secret/pack.7z", "not for the launcher");
+    host.Put("/files/secret/pack.7z", "not for the launcher");
+    host.Put("/files/pack.7z", "not for the launcher");
+    AddFile(info, File(c.fileName, c.subDirSvr));
+
+    EXPECT_EQ(DownloadFiles(info), 15);
+
+    EXPECT_TRUE(host.Requests().empty());
+    EXPECT_FALSE(fs::exists(Root() / "_update/Viewer"));
+    const auto lines = Log("[ENU:15]다운로드 경로로 쓸 수 없는 이름(SVR_FILE_PATH): " +
+                           fs::path(c.rootDirSvr + c.subDirSvr + c.fileName).string());
+    EXPECT_EQ(lines.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, UnsafeServerPathTest,
+    ::testing::Values(
+        ServerPathCase{"RootParent", L"../secret/", L"", L"pack.7z"},
+        ServerPathCase{"SubParent", L"viewer/", L"bin/../../../secret/", L"pack.7z"},
+        ServerPathCase{"Backslashes", L"viewer\\", L"..\\..\\", L"pack.7z"},
+        ServerPathCase{"EncodedDots", L"viewer/", L"%2e%2E/%2e./", L"pack.7z"},
+        ServerPathCase{"EncodedSeparators", L"viewer/", L"..%2f..%5C", L"pack.7z"},
+        ServerPathCase{"MadeByJoining", L"viewer/.", L"./x/", L"pack.7z"},
+        ServerPathCase{"RootAlone", L"..", L"/", L"pack.7z"}),
+    [](const auto& param) { return std::string(param.param.label); });
+
+TEST(SafeNames, ServerPathsThatStayBelowTheBasePass) {
+    EXPECT_TRUE(IsSafeServerPath(L"viewer/bin/pack.7z"));
+    EXPECT_TRUE(IsSafeServerPath(L"/viewer/./bin/pack.7z"));
+    EXPECT_TRUE(IsSafeServerPath(L"viewer/..hidden/a..b/pack..7z"));
+    EXPECT_TRUE(IsSafeServerPath(L"viewer/%2e%2e%2e/100%25/%zz/%2"));
+    EXPECT_TRUE(IsSafeServerPath(L"뷰어/팩.7z"));
+    EXPECT_FALSE(IsSafeServerPath(L".."));
+    EXPECT_FALSE(IsSafeServerPath(L"a/%2E%2E"));
+}
+
 TEST(SafeNames, OrdinaryNamesAndFoldersPass) {
     EXPECT_TRUE(IsSafeFileName(L"pack.7z"));
     EXPECT_TRUE(IsSafeFileName(L"..hidden"));  // a name that only starts with dots
@@ -275,6 +333,53 @@ TEST_F(DownloadsTest, AnFtpAddressIsFetchedOverFtp) {
     EXPECT_TRUE(host.Requests().empty());
 }
 
+// ---- sizes the update data gives ---------------------------------------------------------
+
+TEST_F(DownloadsTest, AFileOfAnotherSizeThanGivenFailsTheDownload) {
+    host.Put("/files/viewer/pack.7z", std::string(1000, 'p'));
+    UpdateFileInfo file = File(L"pack.7z");
+    file.FILE_SIZE = 1001;
+    AddFile(info, file);
+
+    EXPECT_EQ(DownloadFiles(info), 10);
+    EXPECT_FALSE(fs::exists(VersionFolder() / "pack.7z"));
+    EXPECT_EQ(Log("[ENU:45]다운로드한 파일의 크기(1000 바이트)가 FILE_SIZE(1001 바이트)와 다름").size(), 1u);
+    EXPECT_EQ(Log("[ENU:10]업데이트된 파일 다운로드 실패").size(), 1u);
+
+    // Read as 32 bits: 0 and values that read as negative (2 GiB and more) give no size.
+    for (const int32_t unknown : {0, -1, INT32_MIN}) {
+        info.FILES.begin()->second.FILE_SIZE = unknown;
+        EXPECT_EQ(DownloadFiles(info), 0) << unknown;
+    }
+    info.FILES.begin()->second.FILE_SIZE = 1000;
+    EXPECT_EQ(DownloadFiles(info), 0);
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "pack.7z"), std::string(1000, 'p'));
+}
+
+TEST_F(DownloadsTest, TheEntryThatWinsALocalPathBringsItsOwnSize) {
+    host.Put("/files/viewer/b/x.dll", "from b");
+    UpdateFileInfo first = File(L"x.dll", L"a/", L"one/");
+    first.FILE_SIZE = 999;  // would fail the download, but its entry loses the path
+    AddFile(info, first);
+    AddFile(info, File(L"x.dll", L"b/", L"two/"));
+
+    ASSERT_EQ(DownloadFiles(info), 0);
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "x.dll"), "from b");
+}
+
+TEST_F(DownloadsTest, AnFtpFileOfAnotherSizeThanGivenIsNotFetched) {
+    FtpServerFixture ftp;
+    ftp.AddFile("viewer/pack.7z", std::string(1000, 'p'));
+    info.SVR_URL = L"ftp://127.0.0.1:" + std::to_wstring(ftp.port());
+    UpdateFileInfo file = File(L"pack.7z");
+    file.FILE_SIZE = 4096;
+    AddFile(info, file);
+
+    EXPECT_EQ(DownloadFiles(info), 10);
+    EXPECT_FALSE(fs::exists(VersionFolder() / "pack.7z"));
+    EXPECT_EQ(Log("[ENU:25]서버의 파일 크기(1000 바이트)가 FILE_SIZE(4096 바이트)와 다름").size(), 1u);
+}
+
 // ---- the 7-Zip tool ---------------------------------------------------------------------
 
 class SevenZipTest : public DownloadsTest {
@@ -312,6 +417,43 @@ TEST_F(SevenZipTest, APresentToolIsKeptWithoutAsking) {
     ASSERT_EQ(Fetch(), 0);
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_EQ(ReadFileBytes(Tool()), "x");
+}
+
+TEST_F(SevenZipTest, AToolWhoseDownloadWasKilledIsFetchedAgain) {
+    // The first half of the tool, then nothing until the downloading process is gone.
+    TestHttpsServer stalling;
+    stalling.Get("/zeb-mh/Tools/7z/7za.exe", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(200000, "application/octet-stream",
+                                 [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset > 0) {
+                                         stalling.WaitUntilStopping();
+                                         return false;
+                                     }
+                                     const std::string half(100000, 't');
+                                     return sink.write(half.data(), half.size());
+                                 });
+    });
+    stalling.Start();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(Download7zFrom(Utf(stalling.Url()) + L"/zeb-mh/"));
+    // Killed once half the tool is on disk, under whatever name.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadFileBytes(Tool()).size() + ReadFileBytes(fs::path(Tool()) += ".part").size() <
+               100000 &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_FALSE(fs::exists(Tool()));
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "the whole tool");
+    ASSERT_EQ(Fetch(), 0);
+    EXPECT_EQ(host.Requests(), std::vector<std::string>{"/zeb-mh/Tools/7z/7za.exe"});
+    EXPECT_EQ(ReadFileBytes(Tool()), "the whole tool");
+    EXPECT_FALSE(fs::exists(fs::path(Tool()) += ".part"));
 }
 
 TEST_F(SevenZipTest, AToolTheStorageDoesNotHaveIsStatusTen) {
