@@ -3,16 +3,12 @@
 #include <cwctype>
 #include <vector>
 
+#include "common/PathText.h"
 #include "common/os/os.h"
 
 namespace file_tree {
 
 namespace {
-
-std::wstring Child(const std::wstring& folder, const std::wstring& name) {
-    if (!folder.empty() && os::IsSeparator(folder.back())) return folder + name;
-    return folder + os::kSep + name;
-}
 
 std::vector<std::wstring> Components(const std::wstring& path) {
     std::vector<std::wstring> parts;
@@ -35,7 +31,7 @@ int ForEachEntry(const std::wstring& from, const std::wstring& to, EachEntry eac
     std::vector<os::DirEntry> entries;
     if (const int e = os::ListDirectory(from, entries)) return e;
     for (const auto& entry : entries)
-        if (const int e = each(Child(from, entry.name), Child(to, entry.name))) return e;
+        if (const int e = each(JoinPath(from, entry.name), JoinPath(to, entry.name))) return e;
     return 0;
 }
 
@@ -74,7 +70,7 @@ int Delete(const std::wstring& path) {
     std::vector<os::DirEntry> entries;
     if (const int e = os::ListDirectory(path, entries)) return e;
     for (const auto& entry : entries)
-        if (const int e = Delete(Child(path, entry.name))) return e;
+        if (const int e = Delete(JoinPath(path, entry.name))) return e;
     return os::RemoveFolder(path);
 }
 

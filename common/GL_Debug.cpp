@@ -57,7 +57,7 @@ const std::wstring* DataFolder() {
 std::wstring LogsFolderFile(const wchar_t* name) {
     const std::wstring* folder = DataFolder();
     if (folder == nullptr) return std::wstring();
-    return Cut(*folder + os::kSep + L"Vantrel" + os::kSep + L"logs" + os::kSep + name, kPathChars);
+    return Cut(JoinPath(*folder, L"Vantrel") + os::kSep + L"logs" + os::kSep + name, kPathChars);
 }
 
 bool SwitchOn() {
@@ -279,8 +279,14 @@ bool _dbg_WriteFile(const std::wstring& path, const std::string& bytes, std::wst
     uint32_t elapsed = 0;
     int error = 0;
     do {
-        error = os::AppendToFile(path, bytes.data(), bytes.size());
-        if (error == 0) return true;
+        os::FileWriter file;
+        error = file.OpenForAppend(path);
+        if (error == 0) {
+            // Only the open is retried: a write that failed (a full disk) would wait 3 s for
+            // every line and append a part of it twice. Its result is not looked at.
+            file.Write(bytes.data(), bytes.size());
+            return true;
+        }
         if (error == os::err::kPathNotFound) {
             if (s.madeDirs) break;
             s.madeDirs = true;

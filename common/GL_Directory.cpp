@@ -10,7 +10,6 @@
 
 #include "common/GL_Debug.h"
 #include "common/FileTree.h"
-#include "common/GL_String.h"
 #include "common/PathText.h"
 #include "common/os/os.h"
 
@@ -25,38 +24,26 @@ std::wstring Bounded(const std::wstring& path) { return path.substr(0, kMaxPath)
 
 // A trailing "<sep>name.ext", where name and ext hold no blank, no separator and none of
 // the characters a file name cannot hold, and ext holds no dot either.
-const std::regex& FileNamePattern() {
-    static const std::regex pattern = [] {
-        const std::string excluded = " \\\\/:*?\"<>|\\t\\r\\n\\v\\f";
-        const std::string sep = std::string("\\") + static_cast<char>(os::kSep);
-        return std::regex(sep + "([^" + excluded + "]+)\\.([^" + excluded + ".]+)$",
-                          std::regex::ECMAScript);
+const std::wregex& FileNamePattern() {
+    static const std::wregex pattern = [] {
+        const std::wstring excluded = L" \\\\/:*?\"<>|\\t\\r\\n\\v\\f";
+        const std::wstring sep = std::wstring(L"\\") + os::kSep;
+        return std::wregex(sep + L"([^" + excluded + L"]+)\\.([^" + excluded + L".]+)$",
+                           std::regex::ECMAScript);
     }();
     return pattern;
 }
 
-// At most limit bytes of narrow text, never ending inside a character (narrow text is
-// UTF-8 here).
-void CutNarrow(std::string& text, size_t limit) {
-    if (text.size() <= limit) return;
-    size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    text.resize(n);
-}
-
+// The cut runs on the text itself: the 255 characters are characters, and a character the
+// ANSI code page has no form for (or a file name's byte that is no UTF-8 here) stays as it
+// is.
 std::wstring CutFileNameOf(const std::wstring& path) {
-    std::wstring bounded = Bounded(path);
-    if (bounded.empty()) return bounded;
-    std::string narrow = GL_STRING_ConvWCSToMBS(bounded);
-    // A path the code page cannot carry is left as it is rather than emptied.
-    if (narrow.empty()) return bounded;
-    CutNarrow(narrow, kMaxPath);
+    const std::wstring bounded = Bounded(path);
     try {
-        narrow = std::regex_replace(narrow, FileNamePattern(), "");
+        return std::regex_replace(bounded, FileNamePattern(), L"");
     } catch (const std::regex_error&) {
         return bounded;
     }
-    return Bounded(GL_STRING_ConvMBSToWCS(narrow));
 }
 
 // A UNC server name counts as present; it cannot be tested like a folder.
@@ -82,11 +69,6 @@ std::wstring StripTrailingSeparators(std::wstring path) {
 
 std::wstring BaseName(const std::wstring& path) {
     return LastComponent(StripTrailingSeparators(path));
-}
-
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty()) return name;
-    return os::IsSeparator(folder.back()) ? folder + name : folder + os::kSep + name;
 }
 
 // Creates the folder and every missing folder above it.
@@ -158,7 +140,7 @@ int ExpandSource(const std::wstring& source, std::vector<std::wstring>& items, b
     if (int error = os::ListDirectory(folder.empty() ? L"." : folder, entries)) return error;
     for (const os::DirEntry& entry : entries)
         if (MatchesWildcard(name.c_str(), entry.name.c_str()))
-            items.push_back(Join(folder, entry.name));
+            items.push_back(folder + entry.name);  // folder is empty or ends in a separator
     return 0;
 }
 
@@ -180,7 +162,7 @@ int Transfer(bool move, const std::wstring& source, const std::wstring& destinat
         if (int error = CreateFolderChain(folder)) return error;
     }
     for (const std::wstring& item : items) {
-        std::wstring target = intoFolder ? Join(destination, BaseName(item)) : newName;
+        std::wstring target = intoFolder ? JoinPath(destination, BaseName(item)) : newName;
         std::wstring from = StripTrailingSeparators(item);
         int error = move ? file_tree::Move(from, target) : file_tree::Copy(from, target);
         if (error != 0) return error;
@@ -222,7 +204,7 @@ std::wstring GL_DIRECTORY_GetDataDir() {
     wchar_t folder[260] = {};
     // Without the folder the company folder goes directly under the root.
     std::wstring base = GL_DIRECTORY_Get(folder) ? std::wstring(folder) : std::wstring();
-    return base + os::kSep + L"Vantrel" + os::kSep;
+    return JoinPath(base, L"Vantrel") + os::kSep;
 }
 
 std::wstring GL_DIRECTORY_GetModulePath() { return Bounded(os::ModulePath()); }
@@ -300,8 +282,24 @@ bool GL_DIRECTORY_MakeDirs(const std::wstring& path) {
     }
 }
 
+namespace {
+
+// Whether deleting from (made of the caller's source) would reach beyond what the caller
+// named: a source cut at 255 characters names a shorter path, the file-name cut names the
+// folder around a file or around a missing dotted folder, and a linked folder written with
+// a trailing separator stands for the folder it leads to.
+bool WidensDelete(const std::wstring& given, const std::wstring& from, bool pattern) {
+    if (given.size() > kMaxPath) return true;
+    if (!pattern && from != given) return true;
+    return !from.empty() && os::IsSeparator(from.back()) &&
+           os::InspectPath(StripTrailingSeparators(from)).isLink;
+}
+
+}  // namespace
+
 bool _dir_action(int command, bool pattern, const wchar_t* destination, const wchar_t* source) {
-    std::wstring from = Bounded(source != nullptr ? source : L"");
+    const std::wstring given = source != nullptr ? source : L"";
+    std::wstring from = Bounded(given);
     std::wstring to = Bounded(destination != nullptr ? destination : L"");
     if (pattern) {
         if (destination != nullptr) to = FolderMeant(to);
@@ -323,6 +321,10 @@ bool _dir_action(int command, bool pattern, const wchar_t* destination, const wc
         result = Transfer(false, from, to);
         break;
     case DIR_ACTION_DELETE:
+        if (WidensDelete(given, from, pattern)) {
+            GL_LOG('E', 0, 25, L"지정한 경로보다 넓게 삭제하게 되어 삭제하지 않음: %s", given);
+            return false;
+        }
         result = Remove(from);
         break;
     default:
@@ -344,10 +346,13 @@ bool GL_DIRECTORY_Clear(const std::wstring& path) {
     // be searched.
     if (folder.size() + 4 > kMaxPath) return false;
     std::vector<os::DirEntry> entries;
-    if (os::ListDirectory(folder, entries) != 0) return false;
+    if (const int error = os::ListDirectory(folder, entries)) {
+        GL_LOG('E', error, 5, L"FindFirstFile() 실패: %s", folder);
+        return false;
+    }
 
     for (const os::DirEntry& entry : entries) {
-        std::wstring full = Join(folder, entry.name);
+        std::wstring full = JoinPath(folder, entry.name);
         // A link is removed, never followed: clearing must not reach into its target.
         if (entry.isLink) {
             if (int error = os::RemoveLink(full)) {

@@ -2,6 +2,7 @@
 #include "common/GL_File.h"
 
 #include <cwctype>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ namespace {
 
 // What a conversion to the ANSI code page puts in place of a character it cannot carry.
 constexpr wchar_t kDefaultChar = L'?';
+// The largest file read whole: twice the largest update reply, whose text the settings
+// files keep. Larger files, and anything that is no regular file, are not read.
+constexpr uint64_t kReadLimitBytes = 32u << 20;
 
 bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -80,6 +84,9 @@ uint8_t* CopyToHeap(const uint8_t* data, size_t size) {
     return out;
 }
 
+// Present as a name, also as a link that leads nowhere.
+bool NamePresent(const std::wstring& path) { return os::InspectPath(path).exists; }
+
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -93,7 +100,7 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
 bool GL_FILE_Exists(const std::wstring& path) { return os::PathExists(path); }
 
 bool GL_FILE_Delete(const std::wstring& path) {
-    if (!os::PathExists(path)) return true;
+    if (!NamePresent(path)) return true;
     int error = os::RemoveFile(path);
     if (error == 0 || error == os::err::kFileNotFound) return true;
     GL_LOG('E', error, 10, L"파일삭제 실패: %s", path);
@@ -111,12 +118,18 @@ bool GL_FILE_RenameFileOrDir(const std::wstring& from, const std::wstring& to) {
     if (EqualIgnoringCase(from, to)) return true;
     // The destination is deleted before the move: with no source to move in its place it
     // would be lost for nothing, so that case fails the way the move itself would.
-    if (!os::PathExists(from)) {
+    if (!NamePresent(from)) {
         GL_LOG('E', os::err::kFileNotFound, 20, L"MoveFile() 실패.\r\nsrc: %s\r\ndst: %s", from,
                to);
         return false;
     }
-    if (os::PathExists(to)) {
+    // The same file spelled differently ("/d/./x", a linked folder): deleting the
+    // destination would delete the source.
+    os::FileIdentity source, destination;
+    if (os::GetFileIdentity(from, source) == 0 && os::GetFileIdentity(to, destination) == 0 &&
+        source == destination)
+        return true;
+    if (NamePresent(to)) {
         int error = os::RemoveFile(to);
         if (error != 0) {
             GL_LOG('E', error, 10, L"타겟파일삭제에 실패했습니다.\r\n%s", to);
@@ -134,13 +147,15 @@ bool GL_FILE_RenameFileOrDir(const std::wstring& from, const std::wstring& to) {
 bool GL_FILE_ReadRaw(const std::wstring& path, uint8_t** buffer, uint32_t* size) {
     if (buffer == nullptr) return false;
     *buffer = nullptr;
-    std::vector<uint8_t> bytes;
-    if (os::IsDirectory(path) || os::ReadWholeFile(path, bytes) != 0) return false;
-    // Sizes are 32-bit; a larger file is not cut short silently.
-    if (bytes.size() > UINT32_MAX) return false;
-    *buffer = CopyToHeap(bytes.data(), bytes.size());
-    if (size != nullptr) *size = static_cast<uint32_t>(bytes.size());
-    return true;
+    try {
+        std::vector<uint8_t> bytes;
+        if (os::ReadWholeFile(path, bytes, kReadLimitBytes) != 0) return false;
+        *buffer = CopyToHeap(bytes.data(), bytes.size());
+        if (size != nullptr) *size = static_cast<uint32_t>(bytes.size());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 uint32_t GL_FILE_DetectEncoding(const uint8_t* b, int64_t n) {
@@ -229,6 +244,34 @@ uint32_t GL_FILE_ConvertEncoding(uint32_t from, uint32_t to, const uint8_t* byte
     return static_cast<uint32_t>(result.size());
 }
 
+namespace {
+
+// The text of a file's bytes, through the ANSI code page; false when memory runs out.
+bool DecodeFileText(const uint8_t* raw, uint32_t rawSize, uint32_t detected, std::wstring& text) {
+    try {
+        std::string ansi;
+        if (detected == ENC_ANSI) {
+            ansi.assign(reinterpret_cast<const char*>(raw), rawSize);
+        } else {
+            uint8_t* converted = nullptr;
+            uint32_t n =
+                GL_FILE_ConvertEncoding(detected, ENC_ANSI, raw, rawSize, &converted, false);
+            ansi.assign(reinterpret_cast<const char*>(converted), n);
+            delete[] converted;
+        }
+        // The text ends at its first zero byte.
+        size_t zero = ansi.find('\0');
+        if (zero != std::string::npos) ansi.resize(zero);
+        text = GL_STRING_ConvMBSToWCS(ansi);
+        return true;
+    } catch (const std::bad_alloc&) {
+        text.clear();
+        return false;
+    }
+}
+
+}  // namespace
+
 bool GL_FILE_Read(const std::wstring& path, std::wstring& text, uint32_t* encoding,
                   uint32_t* size) {
     text.clear();
@@ -240,22 +283,12 @@ bool GL_FILE_Read(const std::wstring& path, std::wstring& text, uint32_t* encodi
     }
     uint32_t detected = GL_FILE_DetectEncoding(raw, rawSize) & 0xFFFF;
     if (encoding != nullptr) *encoding = detected;
-
-    std::string ansi;
-    if (detected == ENC_ANSI) {
-        ansi.assign(reinterpret_cast<const char*>(raw), rawSize);
-    } else {
-        uint8_t* converted = nullptr;
-        uint32_t n = GL_FILE_ConvertEncoding(detected, ENC_ANSI, raw, rawSize, &converted, false);
-        ansi.assign(reinterpret_cast<const char*>(converted), n);
-        delete[] converted;
-    }
+    const bool decoded = DecodeFileText(raw, rawSize, detected, text);
     delete[] raw;
-    // The text ends at its first zero byte.
-    size_t zero = ansi.find('\0');
-    if (zero != std::string::npos) ansi.resize(zero);
-
-    text = GL_STRING_ConvMBSToWCS(ansi);
+    if (!decoded) {
+        GL_LOG('D', 0, 0, L"GL_FILE_Read()실패");
+        return false;
+    }
     if (size != nullptr) *size = rawSize;
     return true;
 }

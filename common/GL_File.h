@@ -20,7 +20,8 @@ bool GL_FILE_Exists(const std::wstring& path);
 bool GL_FILE_Delete(const std::wstring& path);
 bool GL_FILE_Delete(const std::string& path);
 bool GL_FILE_RenameFileOrDir(const std::wstring& from, const std::wstring& to);
-// The caller releases *buffer with delete[].
+// Reads a regular file of at most 32 MiB whole; anything else (a pipe, a device, a larger
+// file) fails without waiting or allocating. The caller releases *buffer with delete[].
 bool GL_FILE_ReadRaw(const std::wstring& path, uint8_t** buffer, uint32_t* size = nullptr);
 bool GL_FILE_Read(const std::wstring& path, std::wstring& text, uint32_t* encoding = nullptr,
                   uint32_t* size = nullptr);

@@ -20,3 +20,10 @@ inline std::wstring LastComponent(const std::wstring& path) {
     const size_t sep = LastSeparator(path);
     return sep == std::wstring::npos ? path : path.substr(sep + 1);
 }
+
+// folder and name joined by one separator: a folder that ends in one ("/", the root) gets
+// none more, so the root and a name never make the "//" that starts a UNC name.
+inline std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && os::IsSeparator(folder.back())) return folder + name;
+    return folder + os::kSep + name;
+}

@@ -8,10 +8,14 @@
 using ItemMap = std::map<std::wstring, std::wstring>;
 
 // Items of the form --NAME="VALUE". Problems are logged (status 10: the text does not start
-// with an item; status 20: a piece without "="), and what was parsed so far is returned.
+// with an item; status 20: a piece without "="), masked like the whole text, and what was
+// parsed so far is returned.
 ItemMap GL_STRING_ParseCommandLineArgs1(const std::wstring& commandLine);
 
-// Replaces the value of the first COMP_PASS="..." in text by a single "*".
+// Replaces every company pass in text by a single "*": the value of every item whose name
+// holds COMP_PASS, in any form (quoted, unquoted, without "=", glued to another item), a
+// value left open together with the pieces after it up to the next --NAME=" item, and a
+// COMP_PASS="..." written inside another item's value.
 void MaskCompanyPass(std::wstring& text);
 
 // Appends --NAME="VALUE" to programArgs (space-separated); one leading "_" of the name

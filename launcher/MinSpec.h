@@ -2,6 +2,7 @@
 // The minimum specification of a program version: Windows version, .NET Framework 4.x
 // release and the Visual C++ redistributable; missing prerequisites are fetched and
 // installed silently.
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -10,11 +11,16 @@
 bool CheckMinSpec(const std::wstring& minSpec);
 
 // 0 when the installed .NET release reaches version, before or after installing it from
-// url; otherwise 5 (unusable version text), 10, 20, 30 or 50.
+// url; otherwise 5 (unusable version text), 10, 20, 30 or 50. An installer still running
+// after the wait (30 minutes) is logged with status 40 and left running; the release it
+// may have raised is checked as after any installer.
 int InstallDotNetFramework(const std::wstring& version, const std::wstring& url);
-// 0 when the redistributable's installer was fetched from url, started and ended; otherwise
-// 5 (unusable version text), 10, 20 or 30.
+// 0 when the redistributable's installer was fetched from url, started and ended within
+// the wait (30 minutes); otherwise 5 (unusable version text), 10, 20, 30 or 40 (still
+// running, left so).
 int InstallVcRedist(const std::wstring& version, const std::wstring& url);
+// Replaces the installers' wait of 30 minutes.
+void SetPrerequisiteWaitForTesting(uint32_t waitMs);
 
 // ---- Windows version ----------------------------------------------------------------------
 // Index of the version table (0 "WIN_XP" .. 11 "WIN_10"), -1 for "WIN_UNKNOWN". name, when

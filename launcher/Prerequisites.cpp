@@ -1,5 +1,5 @@
 // The .NET Framework and Visual C++ redistributable installers: fetched over HTTPS into the
-// prerequisites folder and run silently, without a time limit.
+// prerequisites folder and run silently, each waited for up to 30 minutes.
 #include <cstdint>
 
 #include "common/GL_Debug.h"
@@ -26,6 +26,16 @@ constexpr ReleaseRow kReleases[] = {
 };
 
 constexpr const wchar_t* kInstallerArguments = L"/norestart /quiet";
+
+// An installer still running after this long is left to itself and the launcher goes on: a
+// hung installer must not hold the program's start for ever.
+constexpr uint32_t kInstallerWaitMs = 30 * 60 * 1000;
+constexpr int kStatusInstallerNotEnded = 40;
+
+uint32_t& InstallerWaitMs() {
+    static uint32_t waitMs = kInstallerWaitMs;
+    return waitMs;
+}
 
 // What differs between the two installers: where the file goes and what the log says.
 struct Installer {
@@ -70,8 +80,9 @@ bool UsableInFileName(const std::wstring& version) {
            version != L"..";
 }
 
-// Fetches the installer into the prerequisites folder and runs it until it ends.
-// 0, or the status of the step that failed (logged).
+// Fetches the installer into the prerequisites folder and runs it until it ends. 0, or the
+// status of the step that failed (logged); kStatusInstallerNotEnded when it was still
+// running at the end of the wait.
 int FetchAndRun(const Installer& kind, const std::wstring& version, const std::wstring& url,
                 std::wstring& localInstaller) {
     if (!UsableInFileName(version))
@@ -93,9 +104,15 @@ int FetchAndRun(const Installer& kind, const std::wstring& version, const std::w
 
     GL_LOG_FN(kind.function, 'E', 0, 0, kind.installing, localInstaller);
     const GL_PROCESS_INFO process =
-        GL_PROCESS_Run(false, 0, localInstaller, kInstallerArguments, true, GL_INFINITE);
+        GL_PROCESS_Run(true, 0, localInstaller, kInstallerArguments, true, InstallerWaitMs());
     if (process.dwProcessId == 0)
         return GL_LOG_FN(kind.function, 'E', 0, 30, kind.startFailed, localInstaller);
+    const bool ended = os::WaitProcess(process.hProcess, 0);
+    os::CloseProcess(process.hProcess);
+    os::CloseThread(process.hThread);
+    if (!ended)
+        return GL_LOG_FN(kind.function, 'E', 0, kStatusInstallerNotEnded, kind.startFailed,
+                         localInstaller);
     return 0;
 }
 
@@ -121,7 +138,9 @@ int InstallDotNetFramework(const std::wstring& version, const std::wstring& url)
     if (CompareVersion(installed.empty() ? L"0" : installed, version) >= 0) return 0;
 
     std::wstring localInstaller;
-    if (const int status = FetchAndRun(kDotNet, version, url, localInstaller); status != 0)
+    // An installer that has not ended may still have done its work: the release tells.
+    if (const int status = FetchAndRun(kDotNet, version, url, localInstaller);
+        status != 0 && status != kStatusInstallerNotEnded)
         return status;
 
     // The installer's exit code says nothing reliable; the release it leaves behind does.
@@ -139,3 +158,5 @@ int InstallVcRedist(const std::wstring& version, const std::wstring& url) {
     GL_LOG('E', 0, 0, kVcRedist.installed);
     return 0;
 }
+
+void SetPrerequisiteWaitForTesting(uint32_t waitMs) { InstallerWaitMs() = waitMs; }

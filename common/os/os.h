@@ -96,7 +96,8 @@ struct LocalTime {
 LocalTime Now();
 uint64_t MonotonicMs();
 void SleepMs(uint32_t ms);
-// Debugger output (standard error here). Never fails towards the caller.
+// Debugger output (standard error here). Never fails towards the caller, also when standard
+// error is closed or its reader is gone.
 void DebugOutput(const std::wstring& text);
 void DebugOutputNarrow(const std::string& text);
 // The system's self-closing message box, looked up by name in the user-interface module
@@ -161,14 +162,25 @@ struct DirEntry {
 };
 // Entries of a folder in name order (plain code-unit comparison), without "." and "..".
 int ListDirectory(const std::wstring& path, std::vector<DirEntry>& out);
-// Reads a whole file opened without sharing (a file another process holds open fails).
-int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out);
+// Reads a whole regular file opened without sharing (a file another process holds open
+// fails). Anything else (a folder, a pipe, a device) is refused without waiting for it, and
+// so is a file of more than maxBytes; nothing larger is ever held in memory.
+int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out, uint64_t maxBytes);
 // Opens for appending with write sharing (creating the file), writes, closes. The last
 // error is not meaningful after a success.
 int AppendToFile(const std::wstring& path, const void* data, size_t size);
 // Creates or truncates the file and writes the bytes.
 int WriteNewFile(const std::wstring& path, const void* data, size_t size);
 int QueryFileSize(const std::wstring& path, uint64_t& size);
+// Which file a path names, links followed: the device and inode here, the volume serial
+// number and file index on Windows. Two paths name the same file when their identities are
+// equal, however they are spelled.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+int GetFileIdentity(const std::wstring& path, FileIdentity& identity);
 // Succeeds when the file can be opened for reading and writing without sharing (it is not
 // being run or held open elsewhere).
 int OpenForExclusiveUse(const std::wstring& path);
@@ -184,6 +196,8 @@ public:
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
     int Create(const std::wstring& path);  // creates or truncates
+    // Opens for appending with write sharing, creating the file when missing.
+    int OpenForAppend(const std::wstring& path);
     int Write(const void* data, size_t size);
     int Close();
     bool IsOpen() const { return handle_ != kNone; }
@@ -234,13 +248,15 @@ struct StartedProcess {
 // folder is looked up in the current directory, then on PATH) and arguments are split by
 // the Windows rules. The child inherits the current directory and the environment. A
 // detached program is not kept as a child (nothing to reap; its exit code cannot be read
-// here); otherwise it stays one until its handle is closed.
+// here); otherwise it stays one until its handle is closed, and its exit code stays
+// readable here even when this process was started with the end of its children ignored.
 int StartProcess(const std::wstring& program, const std::wstring& arguments,
                  uint32_t creationFlags, bool detached, StartedProcess& started);
 // Waits up to ms (0xFFFFFFFF: no limit). True when the process has ended.
 bool WaitProcess(ProcessHandle handle, uint32_t ms);
-// kStillActive while the process runs; here 128 + the signal for a child ended by a signal,
-// and 0 for an ended process that is not a child.
+// kStillActive while the process runs; here 128 + the signal for a child ended by a signal.
+// An ended process whose exit code cannot be read (here: one that is not a child, or whose
+// status was taken elsewhere) is an error, never a made-up code.
 int GetProcessExitCode(ProcessHandle handle, uint32_t& code);
 // Ends the process by force, with exit code 0.
 int KillProcess(ProcessHandle handle);
@@ -256,10 +272,12 @@ int EnableTokenPrivilege(TokenHandle token, uint64_t privilege);
 void CloseToken(TokenHandle token);
 
 // Named exit events: auto-reset, one signal ends one wait. Here a POSIX named semaphore
-// "/" + name ("/" inside the name becoming "_"); creating one left over from a program that
-// could not remove it resets it (a Windows event goes with its last handle).
+// "/" + name ("/" inside the name becoming "_") whose creators hold a shared lock on it while
+// they keep it open. A Windows event goes with its last handle; here a semaphore outlives a
+// program that was killed, so one that no creator holds counts as gone: opening it fails,
+// and creating it again resets it.
 using EventHandle = intptr_t;  // 0 = none
-// Opens for signalling; fails when nobody created the event.
+// Opens for signalling; fails (kFileNotFound) when no running program created the event.
 int OpenNamedEvent(const std::wstring& name, EventHandle& handle);
 int CreateNamedEvent(const std::wstring& name, EventHandle& handle);
 int SignalNamedEvent(EventHandle handle);

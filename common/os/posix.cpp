@@ -2,6 +2,8 @@
 // (files, the version record, processes, the registry and text live in their own files).
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,7 +58,7 @@ std::wstring ErrorText(int code, const std::wstring&) {
         errno = EINVAL;
         return std::wstring();
     }
-    return FromNative(text) + L"\r\n";
+    return Utf8ToWideLossy(text) + L"\r\n";
 }
 
 // ---- environment and well-known folders ------------------------------------------------
@@ -138,7 +140,7 @@ std::wstring ProcessCommandLine() {
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!all.empty() && all.back() == '\0') all.pop_back();
     std::replace(all.begin(), all.end(), '\0', ' ');
-    return FromNative(all);
+    return Utf8ToWideLossy(all);
 }
 
 bool ChangeDirectory(const std::wstring& path) {
@@ -180,9 +182,29 @@ void SleepMs(uint32_t ms) {
     }
 }
 
+namespace {
+// Writes to standard error; 0 or the error. A broken standard error (its reader gone) loses
+// the text, and the signal the write raises, which would end the process, never arrives.
+int WriteStandardError(const std::string& text) {
+    sigset_t brokenPipe, previous, pending;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &brokenPipe, &previous);
+    const bool pendingBefore = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    const int e = WriteAll(STDERR_FILENO, text.data(), text.size());
+    if (e == EPIPE && !pendingBefore) {
+        const timespec none{0, 0};
+        while (::sigtimedwait(&brokenPipe, nullptr, &none) < 0 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return e;
+}
+}  // namespace
+
 void DebugOutputNarrow(const std::string& text) {
     const int saved = errno;
-    WriteAll(STDERR_FILENO, text.data(), text.size());
+    WriteStandardError(text);
     errno = saved;
 }
 
@@ -255,7 +277,7 @@ void ShowBox(const std::wstring& caption, const std::wstring& body, uint32_t tim
     const std::string c = WideToUtf8Lossy(caption), b = WideToUtf8Lossy(body);
     if (!(HasDisplay() && ProgramOnPath("zenity") && ShowZenity(c, b, timeoutMs))) {
         const std::string text = "[" + c + "] " + b + "\n";
-        if (WriteAll(STDERR_FILENO, text.data(), text.size()) == 0 && ::isatty(STDIN_FILENO))
+        if (WriteStandardError(text) == 0 && ::isatty(STDIN_FILENO))
             WaitForEnter(timeoutMs);
     }
     errno = saved;

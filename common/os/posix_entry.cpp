@@ -1,5 +1,9 @@
-// The program's start-up on Linux: the Windows command line rebuilt from argv, handed to the
-// program's entry.
+// The program's start-up on Linux: the standard streams made valid, the Windows command line
+// rebuilt from argv, handed to the program's entry.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <exception>
 #include <string>
 #include <vector>
@@ -8,7 +12,23 @@
 #include "common/os/os.h"
 #include "common/os/posix_command_line.h"
 
+namespace {
+
+// A standard stream the starter left closed would be taken by the next file opened, and the
+// debugger output would land in it (a download, a socket): each gets the null device.
+void OpenMissingStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free descriptor: this one, as the lower ones are open.
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) ::close(null);
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    OpenMissingStandardStreams();
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const os::posix::RebuiltCommandLine commandLine = os::posix::BuildWindowsCommandLine(args);

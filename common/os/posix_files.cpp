@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <new>
 
 #include "common/os/os.h"
 #include "common/os/posix_native.h"
@@ -93,11 +94,9 @@ int ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
 int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
     std::string src;
     if (!ToNative(from, src)) return errno;
-    Fd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) return errno;
     struct stat st {};
-    if (::fstat(in.get(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
+    Fd in(OpenRegularForReading(src, st));
+    if (in.get() < 0) return errno;
     // Not truncated yet: a copy onto itself must not destroy the source.
     Fd out(OpenForWriting(to, O_CREAT | (failIfExists ? O_EXCL : 0), st.st_mode & 07777));
     if (out.get() < 0) return errno;
@@ -161,12 +160,7 @@ int ListDirectory(const std::wstring& path, std::vector<DirEntry>& out) {
     std::filesystem::directory_iterator it(native, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         DirEntry entry;
-        // A name without a text form cannot be handed on; refuse the listing rather than
-        // leave the caller with a partial view of the folder.
-        if (!Utf8ToWide(it->path().filename().string(), entry.name)) {
-            out.clear();
-            return Fail(EILSEQ);
-        }
+        entry.name = FromNative(it->path().filename().string());
         std::error_code typeError;
         entry.isLink = it->is_symlink(typeError);
         entry.isDirectory = it->is_directory(typeError);
@@ -181,35 +175,44 @@ int ListDirectory(const std::wstring& path, std::vector<DirEntry>& out) {
     return 0;
 }
 
-int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out) {
+int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
     out.clear();
     std::string native;
     if (!ToNative(path, native)) return errno;
-    Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return errno;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
-    out.reserve(static_cast<size_t>(st.st_size));
-    uint8_t buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int e = errno;
-            out.clear();
-            return Fail(e);
+    Fd fd(OpenRegularForReading(native, st));
+    if (fd.get() < 0) return errno;
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) return Fail(EFBIG);
+    try {
+        out.reserve(static_cast<size_t>(st.st_size));
+        uint8_t buffer[65536];
+        while (true) {
+            const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                const int e = errno;
+                out.clear();
+                return Fail(e);
+            }
+            if (n == 0) return 0;
+            // The file may grow while it is read.
+            if (out.size() + static_cast<size_t>(n) > maxBytes) {
+                out.clear();
+                return Fail(EFBIG);
+            }
+            out.insert(out.end(), buffer, buffer + n);
         }
-        if (n == 0) return 0;
-        out.insert(out.end(), buffer, buffer + n);
+    } catch (const std::bad_alloc&) {
+        out = std::vector<uint8_t>();
+        return Fail(ENOMEM);
     }
 }
 
 int AppendToFile(const std::wstring& path, const void* data, size_t size) {
-    Fd fd(OpenForWriting(path, O_CREAT | O_APPEND));
-    if (fd.get() < 0) return errno;
-    if (const int e = WriteAll(fd.get(), data, size)) return Fail(e);
-    if (const int e = fd.Close()) return Fail(e);
+    FileWriter file;
+    if (const int e = file.OpenForAppend(path)) return e;
+    if (const int e = file.Write(data, size)) return e;
+    if (const int e = file.Close()) return Fail(e);
     return 0;
 }
 
@@ -229,6 +232,15 @@ int QueryFileSize(const std::wstring& path, uint64_t& size) {
     if (::stat(native.c_str(), &st) != 0) return errno;
     if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
     size = static_cast<uint64_t>(st.st_size);
+    return 0;
+}
+
+int GetFileIdentity(const std::wstring& path, FileIdentity& identity) {
+    std::string native;
+    if (!ToNative(path, native)) return errno;
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) return errno;
+    identity = FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return 0;
 }
 
@@ -264,6 +276,14 @@ int FileWriter::Create(const std::wstring& path) {
     if (fd < 0) return errno;
     handle_ = fd;
     if (EndsWithExe(path)) AddExecuteBits(fd);
+    return 0;
+}
+
+int FileWriter::OpenForAppend(const std::wstring& path) {
+    Close();
+    const int fd = OpenForWriting(path, O_CREAT | O_APPEND);
+    if (fd < 0) return errno;
+    handle_ = fd;
     return 0;
 }
 

@@ -28,14 +28,13 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-// Path of a call as the kernel takes it; false (EILSEQ) when the text has no UTF-8 form.
 bool ToNative(const std::wstring& path, std::string& native) {
-    if (WideToUtf8(path, native)) return true;
+    if (NameToBytes(path, native)) return true;
     errno = EILSEQ;
     return false;
 }
 
-std::wstring FromNative(const std::string& native) { return Utf8ToWideLossy(native); }
+std::wstring FromNative(const std::string& native) { return NameFromBytes(native); }
 
 int Fail(int code) {
     errno = code;
@@ -75,6 +74,23 @@ bool ReadAt(int fd, void* data, size_t size, uint64_t offset) {
         offset += static_cast<uint64_t>(n);
     }
     return true;
+}
+
+int OpenRegularForReading(const std::string& native, struct stat& st) {
+    // Decided before the open, which alone may act on a device.
+    if (::stat(native.c_str(), &st) != 0) return -1;
+    int fd = -1;
+    if (S_ISREG(st.st_mode)) {
+        do {
+            fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return -1;
+        // The name may have been given to something else meanwhile.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+        ::close(fd);
+    }
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return -1;
 }
 
 Fd::~Fd() {

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <semaphore.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -19,6 +20,7 @@
 
 #include "common/os/os.h"
 #include "common/os/posix_argument_split.h"
+#include "common/os/posix_native.h"
 
 extern char** environ;
 
@@ -63,8 +65,13 @@ int ReadExeLink(uint32_t pid, std::wstring& path) {
     constexpr std::string_view kDeleted = " (deleted)";
     if (target.size() > kDeleted.size() && target.ends_with(kDeleted))
         target.resize(target.size() - kDeleted.size());
-    if (!Utf8ToWide(target, path)) return EILSEQ;
+    path = posix::FromNative(target);
     return 0;
+}
+
+bool HasEnded(int pidfd) {
+    pollfd ended{pidfd, POLLIN, 0};
+    return ::poll(&ended, 1, 0) > 0;
 }
 
 // Handles of the children StartProcess made. Only these are reaped when closed: a handle
@@ -78,6 +85,18 @@ std::vector<int>& OwnChildren() {
 std::vector<int>& ClosedRunningChildren() {
     static std::vector<int> pidfds;
     return pidfds;
+}
+
+// A child's end must stay something to wait for: inherited as ignored (or with children
+// reaped unasked), it would take every child's exit status away.
+void KeepChildrenWaitable() {
+    struct sigaction current {};
+    if (::sigaction(SIGCHLD, nullptr, &current) != 0) return;
+    if (current.sa_handler != SIG_IGN && (current.sa_flags & SA_NOCLDWAIT) == 0) return;
+    struct sigaction waitable {};
+    waitable.sa_handler = SIG_DFL;
+    sigemptyset(&waitable.sa_mask);
+    ::sigaction(SIGCHLD, &waitable, nullptr);
 }
 
 // Reaps the child behind pidfd if it has ended. False while it runs. True as well when it
@@ -342,7 +361,13 @@ int GetProcessExePath(ProcessHandle handle, std::wstring& path) {
     if (handle <= 0) return EBADF;
     uint32_t pid = 0;
     if (const int e = PidOfHandle(handle, pid)) return e;
-    return ReadExeLink(pid, path);
+    std::wstring read;
+    if (const int e = ReadExeLink(pid, read)) return e;
+    // Read through the id: the process must still be the one the handle names, so the id
+    // was not handed on meanwhile.
+    if (HasEnded(static_cast<int>(handle))) return ESRCH;
+    path = std::move(read);
+    return 0;
 }
 
 // A pidfd allows everything its user may do; the access asked for makes no difference.
@@ -357,6 +382,7 @@ int OpenProcessHandle(uint32_t pid, ProcessAccess, ProcessHandle& handle) {
 int StartProcess(const std::wstring& program, const std::wstring& arguments,
                  uint32_t creationFlags, bool detached, StartedProcess& started) {
     ReapClosedChildren();
+    if (!detached) KeepChildrenWaitable();
     SpawnPlan plan;
     if (const int e = MakePlan(program, arguments, creationFlags, plan)) return e;
     ProcessHandle handle = 0;
@@ -395,11 +421,10 @@ int GetProcessExitCode(ProcessHandle handle, uint32_t& code) {
         return 0;
     }
     if (errno != ECHILD) return errno;
-    // Not a child (or already reaped): the pidfd turns readable once the process has ended.
-    pollfd ended{static_cast<int>(handle), POLLIN, 0};
-    const int n = ::poll(&ended, 1, 0);
-    if (n < 0) return errno;
-    code = n > 0 ? 0 : kStillActive;
+    // Not a child, or its status was taken elsewhere: the code is known only while the
+    // process runs.
+    if (HasEnded(static_cast<int>(handle))) return ECHILD;
+    code = kStillActive;
     return 0;
 }
 
@@ -458,16 +483,41 @@ int SemaphoreName(const std::wstring& name, std::string& out) {
     return 0;
 }
 
-sem_t* Semaphore(EventHandle handle) { return reinterpret_cast<sem_t*>(handle); }
+// sem_overview(7): a named semaphore is the file sem.<name> in /dev/shm.
+std::string SemaphoreFile(const std::string& semName) {
+    return "/dev/shm/sem." + semName.substr(1);
+}
+
+struct NamedEvent {
+    sem_t* semaphore;
+    int lock;  // the creator's shared lock on the semaphore's file; -1 for a signaller
+};
+
+NamedEvent* Event(EventHandle handle) { return reinterpret_cast<NamedEvent*>(handle); }
+
+// Whether a running creator holds the semaphore: a lock dies with its holder.
+bool HeldByCreator(const std::string& semName) {
+    const int fd = ::open(SemaphoreFile(semName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);  // also drops a lock taken just now
+    return held;
+}
+
+EventHandle MakeHandle(sem_t* semaphore, int lock) {
+    return reinterpret_cast<EventHandle>(new NamedEvent{semaphore, lock});
+}
 
 }  // namespace
 
 int OpenNamedEvent(const std::wstring& name, EventHandle& handle) {
     std::string semName;
     if (const int e = SemaphoreName(name, semName)) return e;
+    // Left behind by a program that was killed: as gone as the Windows event would be.
+    if (!HeldByCreator(semName)) return ENOENT;
     sem_t* semaphore = ::sem_open(semName.c_str(), 0);
     if (semaphore == SEM_FAILED) return errno;
-    handle = reinterpret_cast<EventHandle>(semaphore);
+    handle = MakeHandle(semaphore, -1);
     return 0;
 }
 
@@ -476,21 +526,38 @@ int CreateNamedEvent(const std::wstring& name, EventHandle& handle) {
     if (const int e = SemaphoreName(name, semName)) return e;
     sem_t* semaphore = ::sem_open(semName.c_str(), O_CREAT, 0666, 0);
     if (semaphore == SEM_FAILED) return errno;
-    // A semaphore outlives a program that was killed; a signal meant for that program
-    // must not end the new one.
-    while (::sem_trywait(semaphore) == 0) {
+    const int lock =
+        AboveStandardStreams(::open(SemaphoreFile(semName).c_str(), O_RDONLY | O_CLOEXEC));
+    if (lock < 0) {
+        const int e = errno;
+        ::sem_close(semaphore);
+        return e;
     }
-    handle = reinterpret_cast<EventHandle>(semaphore);
+    // Held by nobody: left over from a program that was killed. A signal meant for that
+    // program must not end this one.
+    if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
+        while (::sem_trywait(semaphore) == 0) {
+        }
+    }
+    while (::flock(lock, LOCK_SH) != 0) {
+        if (errno == EINTR) continue;
+        const int e = errno;
+        ::close(lock);
+        ::sem_close(semaphore);
+        return e;
+    }
+    handle = MakeHandle(semaphore, lock);
     return 0;
 }
 
 int SignalNamedEvent(EventHandle handle) {
     if (handle == 0) return EINVAL;
-    return ::sem_post(Semaphore(handle)) == 0 ? 0 : errno;
+    return ::sem_post(Event(handle)->semaphore) == 0 ? 0 : errno;
 }
 
 bool WaitNamedEvent(EventHandle handle, uint32_t ms) {
     if (handle == 0) return false;
+    sem_t* semaphore = Event(handle)->semaphore;
     timespec deadline{};
     if (ms != kNoLimit) {
         ::clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -502,16 +569,19 @@ bool WaitNamedEvent(EventHandle handle, uint32_t ms) {
         }
     }
     while (true) {
-        const int r = ms == kNoLimit
-                          ? ::sem_wait(Semaphore(handle))
-                          : ::sem_clockwait(Semaphore(handle), CLOCK_MONOTONIC, &deadline);
+        const int r = ms == kNoLimit ? ::sem_wait(semaphore)
+                                     : ::sem_clockwait(semaphore, CLOCK_MONOTONIC, &deadline);
         if (r == 0) return true;
         if (errno != EINTR) return false;
     }
 }
 
 void CloseNamedEvent(EventHandle handle) {
-    if (handle != 0) ::sem_close(Semaphore(handle));
+    if (handle == 0) return;
+    NamedEvent* event = Event(handle);
+    ::sem_close(event->semaphore);
+    if (event->lock >= 0) ::close(event->lock);
+    delete event;
 }
 
 void RemoveNamedEvent(const std::wstring& name) {

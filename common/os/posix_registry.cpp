@@ -24,6 +24,9 @@ struct Key {
     rapidjson::Document values;
 };
 
+// The whole of one key's values; the system's own registry limits a value to about 1 MB.
+constexpr uint64_t kValuesFileLimit = 16u << 20;
+
 Key* FromHandle(RegKey key) { return reinterpret_cast<Key*>(key); }
 
 wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c; }
@@ -78,7 +81,7 @@ int LoadValues(Key& key) {
     if (key.loaded) return key.loadError;
     key.loaded = true;
     std::vector<uint8_t> bytes;
-    const int e = ReadWholeFile(key.folder + L"/values.json", bytes);
+    const int e = ReadWholeFile(key.folder + L"/values.json", bytes, kValuesFileLimit);
     if (e == ENOENT) {
         key.values.SetObject();
         return 0;
@@ -164,8 +167,17 @@ int RegistryEnumKey(RegKey handle, uint32_t index, std::wstring& name) {
         key->listed = true;
         std::vector<DirEntry> entries;
         key->listError = ListDirectory(key->folder, entries);
-        for (auto& entry : entries)
+        std::string text;
+        for (auto& entry : entries) {
+            // A file name that is no text round-trips, but it is no key name: the registry
+            // holds text.
+            if (!WideToUtf8(entry.name, text)) {
+                key->listError = EILSEQ;
+                key->subKeys.clear();
+                break;
+            }
             if (entry.isDirectory) key->subKeys.push_back(std::move(entry.name));
+        }
     }
     if (key->listError != 0) return key->listError;
     if (index >= key->subKeys.size()) return err::kNoMoreItems;

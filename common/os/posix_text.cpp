@@ -2,6 +2,7 @@
 #include <cwchar>
 
 #include "common/os/os.h"
+#include "common/os/posix_native.h"
 
 namespace os {
 
@@ -64,15 +65,28 @@ int EncodeOne(uint32_t c, char* out) {
     return 4;
 }
 
-bool Decode(const std::string& in, std::wstring& out, bool strict) {
+// What stands for a byte that is no part of a UTF-8 sequence.
+enum class BrokenByte {
+    kFail,     // nothing: the conversion fails
+    kReplace,  // U+FFFD
+    kEscape,   // the lone surrogate U+DC00 + the byte, turned back into it by encoding
+};
+
+constexpr uint32_t kEscapeBase = 0xDC00;
+
+bool IsEscapedByte(uint32_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
+
+bool Decode(const std::string& in, std::wstring& out, BrokenByte broken) {
     out.clear();
     out.reserve(in.size());
     for (size_t i = 0; i < in.size();) {
         uint32_t cp = 0;
         const int len = DecodeOne(in.data() + i, in.size() - i, cp);
         if (len <= 0) {
-            if (strict) return false;
-            out += static_cast<wchar_t>(0xFFFD);
+            if (broken == BrokenByte::kFail) return false;
+            out += static_cast<wchar_t>(broken == BrokenByte::kReplace
+                                            ? 0xFFFD
+                                            : kEscapeBase + static_cast<unsigned char>(in[i]));
             ++i;
             continue;
         }
@@ -83,12 +97,18 @@ bool Decode(const std::string& in, std::wstring& out, bool strict) {
 }
 
 // replacement: what stands for a character without a form (strict: none, the call fails).
-bool Encode(const std::wstring& in, std::string& out, const char* replacement) {
+// unescape: an escaped byte of Decode becomes that byte again.
+bool Encode(const std::wstring& in, std::string& out, const char* replacement,
+            bool unescape = false) {
     out.clear();
     out.reserve(in.size());
     char bytes[4];
     for (wchar_t ch : in) {
         const auto c = static_cast<uint32_t>(ch);
+        if (unescape && IsEscapedByte(c)) {
+            out += static_cast<char>(c - kEscapeBase);
+            continue;
+        }
         if (!ValidScalar(c)) {
             if (replacement == nullptr) return false;
             out += replacement;
@@ -157,14 +177,30 @@ protected:
 
 }  // namespace
 
-bool Utf8ToWide(const std::string& in, std::wstring& out) { return Decode(in, out, true); }
+bool Utf8ToWide(const std::string& in, std::wstring& out) {
+    return Decode(in, out, BrokenByte::kFail);
+}
 bool WideToUtf8(const std::wstring& in, std::string& out) { return Encode(in, out, nullptr); }
 
 std::wstring Utf8ToWideLossy(const std::string& in) {
     std::wstring out;
-    Decode(in, out, false);
+    Decode(in, out, BrokenByte::kReplace);
     return out;
 }
+
+namespace posix {
+
+std::wstring NameFromBytes(const std::string& bytes) {
+    std::wstring out;
+    Decode(bytes, out, BrokenByte::kEscape);
+    return out;
+}
+
+bool NameToBytes(const std::wstring& name, std::string& bytes) {
+    return Encode(name, bytes, nullptr, true);
+}
+
+}  // namespace posix
 
 std::string WideToUtf8Lossy(const std::wstring& in) {
     std::string out;

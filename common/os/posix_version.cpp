@@ -26,14 +26,10 @@ VersionRead ReadVersionRecord(const std::wstring& path, uint16_t fileVersion[4],
         error = errno;
         return VersionRead::kError;
     }
-    Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    Fd fd(OpenRegularForReading(native, st));
+    if (fd.get() < 0) {
         error = errno;
-        return VersionRead::kError;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
         return VersionRead::kError;
     }
     const auto fileSize = static_cast<uint64_t>(st.st_size);

@@ -171,14 +171,15 @@ int ListDirectory(const std::wstring& path, std::vector<DirEntry>& out) {
     return 0;
 }
 
-int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out) {
+int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
     out.clear();
     Handle file(Open(path, GENERIC_READ, 0, OPEN_EXISTING));
     if (!file) return FileError();
+    // A pipe or a device (CON, NUL, a named pipe) would be read until its other end stops.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return Fail(ERROR_INVALID_FUNCTION);
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) return FileError();
-    // A file larger than the address space allows ends here, not in an exception.
-    if (static_cast<uint64_t>(size.QuadPart) > out.max_size()) return Fail(ERROR_FILE_TOO_LARGE);
+    if (static_cast<uint64_t>(size.QuadPart) > maxBytes) return Fail(ERROR_FILE_TOO_LARGE);
     try {
         out.resize(static_cast<size_t>(size.QuadPart));
     } catch (const std::bad_alloc&) {
@@ -201,7 +202,10 @@ int ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& out) {
 }
 
 int AppendToFile(const std::wstring& path, const void* data, size_t size) {
-    return OpenWriteClose(path, FILE_APPEND_DATA, FILE_SHARE_WRITE, OPEN_ALWAYS, data, size);
+    FileWriter file;
+    if (const int e = file.OpenForAppend(path)) return e;
+    if (const int e = file.Write(data, size)) return e;
+    return file.Close();
 }
 
 int WriteNewFile(const std::wstring& path, const void* data, size_t size) {
@@ -214,6 +218,21 @@ int QueryFileSize(const std::wstring& path, uint64_t& size) {
     LARGE_INTEGER bytes;
     if (!GetFileSizeEx(file.get(), &bytes)) return FileError();
     size = static_cast<uint64_t>(bytes.QuadPart);
+    return 0;
+}
+
+int GetFileIdentity(const std::wstring& path, FileIdentity& identity) {
+    // Attributes only: no sharing mode of another opener stands in the way. A folder needs
+    // the backup flag to be opened at all.
+    Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return FileError();
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file.get(), &information)) return FileError();
+    identity = FileIdentity{information.dwVolumeSerialNumber,
+                            (static_cast<uint64_t>(information.nFileIndexHigh) << 32) |
+                                information.nFileIndexLow};
     return 0;
 }
 
@@ -232,6 +251,12 @@ FileWriter::~FileWriter() { Close(); }
 int FileWriter::Create(const std::wstring& path) {
     Close();
     handle_ = win32::FromHandle(Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+    return IsOpen() ? 0 : FileError();
+}
+
+int FileWriter::OpenForAppend(const std::wstring& path) {
+    Close();
+    handle_ = win32::FromHandle(Open(path, FILE_APPEND_DATA, FILE_SHARE_WRITE, OPEN_ALWAYS));
     return IsOpen() ? 0 : FileError();
 }
 

@@ -1,5 +1,7 @@
 // Process control against real programs: copies of the sample program and the test helper.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include "common/os/os.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/SampleApp.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
 
@@ -115,6 +118,26 @@ TEST_F(ProcessTest, GetIdMatchesABareNameInAnyFolderAndAFullPathOnlyThere) {
     EXPECT_EQ(log.Text(), "");
 }
 
+TEST_F(ProcessTest, GetIdWithAPathFindsTheProgramHoweverThePathIsSpelled) {
+    const std::string name = "Zeb.Sample_" + shortName + ".exe";
+    fs::create_directories(dir / "real");
+    fs::create_directory_symlink(dir / "real", dir / "linked");
+    const unsigned pid = Launch(dir / "linked" / name).pid;  // started through the link
+    const std::string base = dir.path().string();
+    std::vector<uint32_t> pids;
+    for (const std::string& spelling :
+         {base + "/real/" + name, base + "/linked/" + name, base + "//real//" + name,
+          base + "/./real/./" + name, base + "/linked/../real/" + name}) {
+        EXPECT_EQ(GL_PROCESS_GetID(W(spelling), pids), 0);
+        EXPECT_EQ(pids, std::vector<uint32_t>{pid}) << spelling;
+    }
+    // A file of the same name elsewhere is another program.
+    CopySampleApp(dir / "copy" / name);
+    EXPECT_EQ(GL_PROCESS_GetID(W(dir / "copy" / name), pids), 0);
+    EXPECT_TRUE(pids.empty());
+    EXPECT_EQ(log.Text(), "");
+}
+
 TEST_F(ProcessTest, GetPathFromPidGivesTheExecutableOrFalseForNoProcess) {
     std::wstring path = L"unchanged";
     EXPECT_TRUE(GL_PROCESS_GetPathFromPID(os::CurrentProcessId(), path));
@@ -168,6 +191,28 @@ TEST_F(ProcessTest, EventTheProgramNeverCreatedFailsWith39AndForceStillEndsIt) {
 
     EXPECT_TRUE(GL_PROCESS_Terminate(pid, L""));
     EXPECT_FALSE(ProcessAlive(static_cast<int>(pid)));
+}
+
+TEST_F(ProcessTest, EventLeftByAKilledProgramFailsWith39AtOnce) {
+    // The program that made the event is killed: nothing removes the event.
+    const unsigned killed = Launch(dir / "killed" / "viewer.exe").pid;
+    EXPECT_TRUE(GL_PROCESS_Terminate(killed, L""));
+    // A program that never made that event: asked through it, it cannot be.
+    const fs::path other = dir / "other" / "viewer.exe";
+    CopySampleApp(other);
+    const std::string otherName = UniqueShortName("other");
+    ScopedEnv env({{"ZEB_SAMPLE_APP_SHORT_NM", otherName}});
+    const GL_PROCESS_INFO info = GL_PROCESS_Run(false, 0, W(other), L"", false, 0);
+    survivors.Add(info.dwProcessId);
+    ASSERT_TRUE(WaitForSampleAppRecord(other).has_value());
+
+    EXPECT_FALSE(GL_PROCESS_Terminate(info.dwProcessId, W(eventName)));
+    EXPECT_EQ(log.Matching("[ENU:39]OpenEvent() 함수 실패(이벤트명: " + eventName + ")").size(),
+              1u)
+        << log.Text();
+    EXPECT_TRUE(log.Matching("[ENU:50]").empty()) << log.Text();
+    EXPECT_TRUE(ProcessAlive(static_cast<int>(info.dwProcessId)));
+    EXPECT_TRUE(GL_PROCESS_Terminate(info.dwProcessId, W(SampleAppEventName(otherName))));
 }
 
 TEST_F(ProcessTest, ProgramIgnoringItsEventTimesOutAfterFiveSecondsAndStaysAlive) {
@@ -233,6 +278,70 @@ TEST_F(ProcessTest, TerminateByNameEndsEveryMatchingProgramAndNoOther) {
     EXPECT_FALSE(ProcessAlive(static_cast<int>(two)));
     EXPECT_TRUE(ProcessAlive(static_cast<int>(other)));
     EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(ProcessTest, AnIdThatRunsAnotherProgramByItsTurnIsLeftAlone) {
+    // Two processes of one program file, each turning into another program (an exec keeps
+    // the id) as soon as the other has ended. Whichever is ended first, the other's id runs
+    // "sleep" by its turn, and the executable stays busy until it does.
+    const fs::path twin = dir / "Twin.exe";
+    fs::copy_file("/bin/sh", twin);
+    fs::permissions(twin, fs::perms::owner_all);
+    auto script = [&](const std::string& self, const std::string& peer) {
+        const std::string own = (dir / (self + ".pid")).string();
+        const std::string other = (dir / (peer + ".pid")).string();
+        return W("-c \"echo $$ > " + own + "; until [ -s " + other + " ]; do sleep 0.02; done; " +
+                 "read peer < " + other + "; while [ -e /proc/$peer/exe ]; do sleep 0.02; done; " +
+                 "exec sleep 60\"");
+    };
+    const auto a = GL_PROCESS_Run(false, 0, W(twin), script("a", "b"), false, 0);
+    const auto b = GL_PROCESS_Run(false, 0, W(twin), script("b", "a"), false, 0);
+    survivors.Add(a.dwProcessId);
+    survivors.Add(b.dwProcessId);
+    for (const char* ready : {"a.pid", "b.pid"})
+        for (int i = 0; i < 500 && ReadFileBytes(dir / ready).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    EXPECT_TRUE(GL_PROCESS_TerminateByName(L"Twin.exe", L"")) << log.Text();
+    const bool aLives = ProcessAlive(static_cast<int>(a.dwProcessId));
+    const bool bLives = ProcessAlive(static_cast<int>(b.dwProcessId));
+    ASSERT_NE(aLives, bLives) << log.Text();
+    const uint32_t left = aLives ? a.dwProcessId : b.dwProcessId;
+    const fs::path running = fs::read_symlink("/proc/" + std::to_string(left) + "/exe");
+    EXPECT_EQ(running.filename(), "sleep");
+    EXPECT_EQ(log.Matching("[ENU:35]종료할 프로그램이 아니어서 종료하지 않음(" +
+                           std::to_string(left) + "): " + running.string())
+                  .size(),
+              1u)
+        << log.Text();
+}
+
+// ---- exit codes ------------------------------------------------------------------------------
+
+TEST_F(ProcessTest, ExitCodeIsReadAlsoWhenTheEndOfChildrenWasInheritedAsIgnored) {
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
+    const fs::path helper = fs::path(ZEB_TEST_HELPER_DIR) / "zeb-test-helper";
+    const auto info = GL_PROCESS_Run(true, 0, W(helper), L"exit 7", true, 10000);
+    uint32_t code = 0;
+    const int read = os::GetProcessExitCode(info.hProcess, code);
+    os::CloseProcess(info.hProcess);
+    sigaction(SIGCHLD, &previous, nullptr);
+    EXPECT_EQ(read, 0);
+    EXPECT_EQ(code, 7u);
+}
+
+TEST_F(ProcessTest, ExitCodeTakenElsewhereIsAFailureNotZero) {
+    const fs::path helper = fs::path(ZEB_TEST_HELPER_DIR) / "zeb-test-helper";
+    const auto info = GL_PROCESS_Run(true, 0, W(helper), L"exit 7", true, 10000);
+    int status = 0;
+    ASSERT_EQ(waitpid(static_cast<pid_t>(info.dwProcessId), &status, 0),
+              static_cast<pid_t>(info.dwProcessId));
+    uint32_t code = 12345;
+    EXPECT_NE(os::GetProcessExitCode(info.hProcess, code), 0);
+    EXPECT_EQ(code, 12345u);
+    os::CloseProcess(info.hProcess);
 }
 
 // ---- starting programs ---------------------------------------------------------------------
@@ -350,9 +459,11 @@ TEST_F(ProcessTest, NoWindowFlagGivesNoConsoleAndNoFileIsInherited) {
     ASSERT_TRUE(WaitForSampleAppRecord(exe).has_value());
     const fs::path fds = "/proc/" + std::to_string(info.dwProcessId) + "/fd";
     for (const char* stream : {"0", "1", "2"}) EXPECT_EQ(fs::read_symlink(fds / stream), "/dev/null");
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(fds)) ++count;
-    EXPECT_EQ(count, 3u);
+    // Besides them the program holds only what it opened itself (its exit event's lock).
+    for (const auto& entry : fs::directory_iterator(fds)) {
+        const std::string target = fs::read_symlink(entry.path()).string();
+        EXPECT_TRUE(target == "/dev/null" || target.rfind("/dev/shm/sem.", 0) == 0) << target;
+    }
     EXPECT_TRUE(GL_PROCESS_Terminate(info.dwProcessId, W(eventName)));
     os::CloseProcess(info.hProcess);
 }

@@ -1,6 +1,9 @@
 // Prerequisite installers fetched over HTTPS and run as real processes: small installer
 // programs that raise (or fail to raise) the .NET release in the registry stand-in.
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <optional>
@@ -8,6 +11,7 @@
 
 #include "launcher/LauncherContext.h"
 #include "launcher/MinSpec.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
@@ -19,6 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr uint32_t kThirtyMinutes = 30 * 60 * 1000;
 const std::string kDotNetKey = "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full";
 
 class Prerequisites : public ::testing::Test {
@@ -28,7 +33,10 @@ protected:
         savedFolder_ = Context().prerequisitesFolder;
         Context().prerequisitesFolder = (dir_ / "_update/3rd/").wstring();
     }
-    ~Prerequisites() override { Context().prerequisitesFolder = savedFolder_; }
+    ~Prerequisites() override {
+        Context().prerequisitesFolder = savedFolder_;
+        SetPrerequisiteWaitForTesting(kThirtyMinutes);
+    }
 
     // An installer that records each run's arguments (one line per run, appended) and,
     // when asked, leaves a .NET release behind.
@@ -43,6 +51,20 @@ protected:
                       (key / "values.json").string() + "'\n";
         }
         return script + "exit " + std::to_string(exitCode) + "\n";
+    }
+    // An installer that records its process id, may raise the .NET release, and then does
+    // not end.
+    std::string HangingInstaller(const std::string& name, std::optional<int> release) const {
+        std::string script = Installer(name, release);
+        script.resize(script.rfind("exit "));
+        return script + "echo $$ > '" + (dir_ / (name + ".pid")).string() + "'\nexec sleep 600\n";
+    }
+    // Ends the hanging installer; false when it was no longer running.
+    bool EndHangingInstaller(const std::string& name) const {
+        const int pid = std::atoi(ReadFileBytes(dir_ / (name + ".pid")).c_str());
+        const bool running = ProcessAlive(pid);
+        if (pid > 0) kill(pid, SIGKILL);
+        return running;
     }
     std::string Runs(const std::string& name) const { return ReadFileBytes(dir_ / (name + ".runs")); }
     std::wstring Url(const std::string& path) const {
@@ -150,6 +172,30 @@ TEST_F(Prerequisites, DisabledRedistributableIsLeftAlone) {
         EXPECT_TRUE(CheckMinSpec(std::wstring(text.begin(), text.end()))) << enabled;
     }
     EXPECT_TRUE(https_.Requests().empty());
+}
+
+TEST_F(Prerequisites, InstallerStillRunningAfterTheWaitIsLeftAndTheLauncherGoesOn) {
+    SetPrerequisiteWaitForTesting(2000);
+    https_.Serve("/fx/hang.exe", 200, HangingInstaller("fx", 528040));
+    https_.Serve("/vc/hang.exe", 200, HangingInstaller("vc", std::nullopt));
+    https_.Start();
+
+    // The .NET installer raised the release before it hung: the release counts.
+    EXPECT_EQ(InstallDotNetFramework(L"4.8", Url("/fx/hang.exe")), 0) << log_.Text();
+    EXPECT_TRUE(EndHangingInstaller("fx"));
+    const std::string dotNet = (dir_ / "_update/3rd/dotnet_fx/dotnet_fx_4.8.exe").string();
+    EXPECT_EQ(log_.Matching("[ENU:40]닷넷 프레임워크 설치파일 실행실패\r\n" + dotNet + ")").size(),
+              1u)
+        << log_.Text();
+    EXPECT_EQ(log_.Matching("] 닷넷 프레임워크 설치완료)").size(), 1u) << log_.Text();
+
+    // Nothing tells whether the redistributable is in place.
+    EXPECT_EQ(InstallVcRedist(L"14", Url("/vc/hang.exe")), 40);
+    EXPECT_TRUE(EndHangingInstaller("vc"));
+    const std::string redist = (dir_ / "_update/3rd/vc_redist/vc_redist.x86.14.exe").string();
+    EXPECT_EQ(log_.Matching("[ENU:40]VC_REDIST 설치파일 실행실패\r\n" + redist + ")").size(), 1u)
+        << log_.Text();
+    EXPECT_TRUE(log_.Matching("VC_REDIST 설치완료").empty()) << log_.Text();
 }
 
 TEST_F(Prerequisites, InstallerThatCannotBeStartedIsReported) {

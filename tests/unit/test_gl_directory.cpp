@@ -9,6 +9,7 @@
 
 #include "common/GL_Debug.h"
 #include "common/GL_Directory.h"
+#include "common/os/os.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -133,6 +134,15 @@ TEST_F(DirectoryTest, MakeDirsCreatesDottedFoldersInsideTheChain) {
     EXPECT_TRUE(fs::is_directory(dir / "Program v1.2/bin.d/logs"));
 }
 
+TEST_F(DirectoryTest, MakeDirsCountsCharactersNotBytes) {
+    // 111 Korean characters: 333 bytes of UTF-8, 222 of code page 949, all within the 255.
+    const std::wstring name(37, L'\uD55C');
+    const std::wstring folder = dir.wpath() + os::kSep + name + os::kSep + name + os::kSep + name;
+    ASSERT_TRUE(GL_DIRECTORY_MakeDirs(folder + os::kSep));
+    EXPECT_TRUE(os::IsDirectory(folder));
+    EXPECT_EQ(GL_DIRECTORY_GetParent(folder + os::kSep + L"x.txt"), folder);
+}
+
 TEST_F(DirectoryTest, MakeDirsThroughAFileFails) {
     WriteFileBytes(dir / "blocker", "x");
     EXPECT_FALSE(GL_DIRECTORY_MakeDirs(W("blocker/sub/")));
@@ -164,6 +174,15 @@ TEST_F(DirectoryTest, ClearEmptiesNestedFoldersAndKeepsTheFolder) {
 TEST_F(DirectoryTest, ClearOfAMissingFolderFailsSilently) {
     EXPECT_FALSE(GL_DIRECTORY_Clear(W("missing")));
     EXPECT_EQ(Log(), "");
+}
+
+TEST_F(DirectoryTest, ClearOfWhatCannotBeListedFailsWithStatus5) {
+    WriteFileBytes(dir / "plain", "no folder");
+    EXPECT_FALSE(GL_DIRECTORY_Clear(W("plain")));
+    EXPECT_NE(Log().find("[ENU:5]FindFirstFile() 실패: " + U8("plain") + "[ENW:"),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(ReadFileBytes(dir / "plain"), "no folder");
 }
 
 // ---- shell operations ---------------------------------------------------------------------
@@ -255,6 +274,22 @@ TEST_F(DirectoryTest, DeletingADottedFolderDeletesThatFolderOnly) {
     ASSERT_TRUE(Action(DIR_ACTION_DELETE, false, "", "apps/App v1.2"));
     EXPECT_FALSE(fs::exists(dir / "apps/App v1.2"));
     EXPECT_EQ(ReadFileBytes(dir / "apps/neighbour.txt"), "n");
+}
+
+TEST_F(DirectoryTest, DeleteNeverReachesBeyondWhatItNames) {
+    WriteFileBytes(dir / "apps/keep.txt", "k");
+    // The file-name cut would make both name the folder "apps".
+    for (const std::string source : {"apps/v1.2", "apps/keep.txt"}) {
+        EXPECT_FALSE(Action(DIR_ACTION_DELETE, false, "", source)) << source;
+        EXPECT_NE(Log().find("[ENU:25]지정한 경로보다 넓게 삭제하게 되어 삭제하지 않음: " +
+                             U8(source)),
+                  std::string::npos)
+            << Log();
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "apps/keep.txt"), "k");
+    // A missing folder without a dot is a failed delete, as before.
+    EXPECT_FALSE(Action(DIR_ACTION_DELETE, false, "", "apps/gone"));
+    EXPECT_NE(Log().find("[ENU:30]SHFileOperation() 실패. 명령: 2"), std::string::npos) << Log();
 }
 
 TEST_F(DirectoryTest, FailedOperationsLogStatus30) {

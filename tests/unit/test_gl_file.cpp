@@ -6,6 +6,7 @@
 
 #include "common/GL_Debug.h"
 #include "common/GL_File.h"
+#include "common/os/os.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -168,6 +169,18 @@ TEST_F(FileTest, InvalidUtf8ReadsAsEmptyTextWithTheConversionLine) {
         << Log();
 }
 
+TEST_F(FileTest, Utf8WithSignatureAndOneInvalidByteKeepsTheRestOfItsText) {
+    WriteFileBytes(dir / "settings.json", kBom + "{\"A\":\"x\xFFy\"}");
+    std::wstring text;
+    uint32_t encoding = 0;
+    ASSERT_TRUE(GL_FILE_Read(W("settings.json"), text, &encoding));
+    EXPECT_EQ(encoding, ENC_UTF8_BOM);
+    // The broken byte arrives as the replacement character does through the code page.
+    const std::wstring replaced = os::AnsiToWideLossy(os::WideToAnsiLossy(L"\uFFFD"));
+    EXPECT_EQ(text, L"{\"A\":\"x" + replaced + L"y\"}");
+    EXPECT_EQ(Log(), "");
+}
+
 TEST_F(FileTest, Utf16TextEndsAtZeroAndLoneSurrogatesBecomeDefaultCharacter) {
     std::string units = Utf16Le(L"ab");
     units += std::string("\x00\xD8", 2);  // unpaired high surrogate
@@ -314,6 +327,14 @@ TEST_F(FileTest, RenameToSamePathInOtherCaseDoesNothing) {
     EXPECT_TRUE(GL_FILE_RenameFileOrDir(W("Launcher.exe"), W("LAUNCHER.EXE")));
     EXPECT_EQ(ReadFileBytes(dir / "Launcher.exe"), "old");
     EXPECT_FALSE(fs::exists(dir / "LAUNCHER.EXE"));
+}
+
+TEST_F(FileTest, RenameOntoTheSameFileSpelledOtherwiseKeepsIt) {
+    WriteFileBytes(dir / "d/x.exe", "only copy");
+    EXPECT_TRUE(GL_FILE_RenameFileOrDir(W("d/./x.exe"), W("d/x.exe")));
+    EXPECT_TRUE(GL_FILE_RenameFileOrDir(W("d/x.exe"), W("d/../d/x.exe")));
+    EXPECT_EQ(ReadFileBytes(dir / "d/x.exe"), "only copy");
+    EXPECT_EQ(Log(), "");
 }
 
 TEST_F(FileTest, RenameOntoAFileReplacesIt) {

@@ -42,6 +42,22 @@ TEST_F(EventTest, SignalLeftFromAKilledProgramDoesNotReachTheNextOne) {
     os::CloseNamedEvent(second);
 }
 
+TEST_F(EventTest, CreatingAnEventThatIsInUseKeepsItsSignal) {
+    os::EventHandle first = 0, second = 0, opened = 0;
+    ASSERT_EQ(os::CreateNamedEvent(name, first), 0);
+    ASSERT_EQ(os::OpenNamedEvent(name, opened), 0);
+    EXPECT_EQ(os::SignalNamedEvent(opened), 0);
+    ASSERT_EQ(os::CreateNamedEvent(name, second), 0);
+    EXPECT_TRUE(os::WaitNamedEvent(second, 0));
+    os::CloseNamedEvent(first);
+    // Still held by the second creator.
+    os::EventHandle again = 0;
+    EXPECT_EQ(os::OpenNamedEvent(name, again), 0);
+    os::CloseNamedEvent(again);
+    os::CloseNamedEvent(opened);
+    os::CloseNamedEvent(second);
+}
+
 TEST_F(EventTest, SlashInANameIsKeptInsideTheOneName) {
     const std::wstring slashed = name + L"/part";
     os::EventHandle event = 0, same = 0;

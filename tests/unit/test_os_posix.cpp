@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -211,6 +213,33 @@ TEST(OsOutput, DebugOutputWritesUtf8ToStandardError) {
     EXPECT_EQ("로그 line\r\nnarrow", err.Text());
 }
 
+TEST(OsOutput, DebugOutputIntoABrokenOrClosedStandardErrorIsLostNotFatal) {
+    for (const bool closed : {false, true}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int ends[2];
+            if (pipe(ends) != 0) _exit(3);
+            close(ends[0]);  // nobody reads: a write raises the broken-pipe signal
+            dup2(ends[1], 2);
+            if (closed) close(2);
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            os::DebugOutput(L"line\r\n");
+            os::ShowModalMessageBox(L"GLDebugMsg", L"body");
+            os::ShowTimedMessageBox(os::FindTimedMessageBox(), L"caption", L"body", 10);
+            // The signal is neither delivered later nor left pending.
+            sigset_t pending;
+            sigpending(&pending);
+            _exit(sigismember(&pending, SIGPIPE) ? 4 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(0, WEXITSTATUS(status));
+    }
+}
+
 TEST(OsOutput, MessageBoxWithoutDisplayGoesToStandardError) {
     EnvVar d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
     StderrCapture err;
@@ -250,7 +279,7 @@ TEST(OsFiles, WriteAppendReadAndSize) {
     ASSERT_EQ(0, os::WriteNewFile(file, "abc\0d", 5));
     ASSERT_EQ(0, os::AppendToFile(file, "ef", 2));
     std::vector<uint8_t> bytes;
-    ASSERT_EQ(0, os::ReadWholeFile(file, bytes));
+    ASSERT_EQ(0, os::ReadWholeFile(file, bytes, 7));
     EXPECT_EQ(Bytes(std::string("abc\0def", 7)), bytes);
     uint64_t size = 0;
     ASSERT_EQ(0, os::QueryFileSize(file, size));
@@ -259,9 +288,91 @@ TEST(OsFiles, WriteAppendReadAndSize) {
     ASSERT_EQ(0, os::QueryFileSize(file, size));
     EXPECT_EQ(1u, size);
     EXPECT_EQ(EISDIR, os::QueryFileSize(dir.wpath(), size));
-    EXPECT_EQ(EISDIR, os::ReadWholeFile(dir.wpath(), bytes));
-    EXPECT_EQ(ENOENT, os::ReadWholeFile(dir.wpath() + L"/none", bytes));
+    EXPECT_EQ(EISDIR, os::ReadWholeFile(dir.wpath(), bytes, 100));
+    EXPECT_EQ(ENOENT, os::ReadWholeFile(dir.wpath() + L"/none", bytes, 100));
     EXPECT_TRUE(bytes.empty());
+}
+
+TEST(OsFiles, WholeReadsTakeRegularFilesUpToTheLimitOnly) {
+    TempDir dir;
+    const std::wstring file = dir.wpath() + L"/ten";
+    ASSERT_EQ(0, os::WriteNewFile(file, "0123456789", 10));
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(EFBIG, os::ReadWholeFile(file, bytes, 9));
+    EXPECT_TRUE(bytes.empty());
+    ASSERT_EQ(0, os::ReadWholeFile(file, bytes, 10));
+    EXPECT_EQ(10u, bytes.size());
+    // A pipe nobody writes to is refused at once instead of waited for; so are devices,
+    // also through a link.
+    ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0600));
+    EXPECT_EQ(EINVAL, os::ReadWholeFile(dir.wpath() + L"/fifo", bytes, 100));
+    EXPECT_EQ(EINVAL, os::ReadWholeFile(L"/dev/zero", bytes, 100));
+    fs::create_symlink("/dev/null", dir / "null");
+    EXPECT_EQ(EINVAL, os::ReadWholeFile(dir.wpath() + L"/null", bytes, 100));
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST(OsFiles, AppendingWriterAddsToTheEnd) {
+    TempDir dir;
+    const std::wstring file = dir.wpath() + L"/log.txt";
+    os::FileWriter writer;
+    for (const char* part : {"one\n", "two\n"}) {
+        ASSERT_EQ(0, writer.OpenForAppend(file));
+        ASSERT_EQ(0, writer.Write(part, 4));
+        ASSERT_EQ(0, writer.Close());
+    }
+    EXPECT_EQ("one\ntwo\n", ReadFileBytes(dir / "log.txt"));
+    EXPECT_EQ(ENOENT, writer.OpenForAppend(dir.wpath() + L"/missing/log.txt"));
+    // A full device takes the open and refuses the write.
+    ASSERT_EQ(0, writer.OpenForAppend(L"/dev/full"));
+    EXPECT_EQ(ENOSPC, writer.Write("x", 1));
+}
+
+TEST(OsFiles, IdentityIsTheFileNotItsSpelling) {
+    TempDir dir;
+    WriteFileBytes(dir / "real/x.exe", "x");
+    WriteFileBytes(dir / "real/y.exe", "y");
+    fs::create_directory_symlink(dir / "real", dir / "linked");
+    fs::create_hard_link(dir / "real/x.exe", dir / "hard.exe");
+    os::FileIdentity x, other;
+    ASSERT_EQ(0, os::GetFileIdentity(dir.wpath() + L"/real/x.exe", x));
+    for (const std::wstring& spelling :
+         {dir.wpath() + L"/./real/x.exe", dir.wpath() + L"//real//x.exe",
+          dir.wpath() + L"/linked/x.exe", dir.wpath() + L"/real/../real/x.exe",
+          dir.wpath() + L"/hard.exe"}) {
+        ASSERT_EQ(0, os::GetFileIdentity(spelling, other));
+        EXPECT_TRUE(other == x);
+    }
+    ASSERT_EQ(0, os::GetFileIdentity(dir.wpath() + L"/real/y.exe", other));
+    EXPECT_FALSE(other == x);
+    EXPECT_EQ(ENOENT, os::GetFileIdentity(dir.wpath() + L"/real/none.exe", other));
+}
+
+TEST(OsFiles, NamesThatAreNoUtf8RoundTrip) {
+    TempDir dir;
+    const std::string raw = "bad\xFF\xC3(\xED\xA0\x80.bin";  // stray, truncated, surrogate
+    WriteFileBytes(dir / raw, "content");
+    std::vector<os::DirEntry> entries;
+    ASSERT_EQ(0, os::ListDirectory(dir.wpath(), entries));
+    ASSERT_EQ(1u, entries.size());
+    const std::wstring name = entries[0].name;
+    EXPECT_EQ((std::wstring{L'b', L'a', L'd', wchar_t(0xDCFF), wchar_t(0xDCC3), L'(',
+                            wchar_t(0xDCED), wchar_t(0xDCA0), wchar_t(0xDC80), L'.', L'b', L'i',
+                            L'n'}),
+              name);
+    // The name leads back to the file; text for the wire or the log keeps it out.
+    const std::wstring path = dir.wpath() + L"/" + name;
+    EXPECT_TRUE(os::PathExists(path));
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(0, os::ReadWholeFile(path, bytes, 100));
+    EXPECT_EQ(Bytes("content"), bytes);
+    std::string utf8;
+    EXPECT_FALSE(os::WideToUtf8(name, utf8));
+    EXPECT_EQ("bad\xEF\xBF\xBD\xEF\xBF\xBD(", os::WideToUtf8Lossy(name).substr(0, 10));
+    ASSERT_EQ(0, os::RenameNoReplace(path, dir.wpath() + L"/" + name + L"2"));
+    EXPECT_TRUE(fs::exists(dir / (raw + "2")));
+    // Only escaped bytes have a byte form; another lone surrogate still has none.
+    EXPECT_EQ(EILSEQ, os::WriteNewFile(dir.wpath() + L"/" + wchar_t(0xDC7F), "x", 1));
 }
 
 TEST(OsFiles, UnencodablePathIsRefused) {
@@ -565,4 +676,8 @@ TEST(OsVersion, UnreadableFileIsAnError) {
     EXPECT_EQ(ENOENT, error);
     EXPECT_EQ(os::VersionRead::kError, ReadVersion(dir.path(), file, product, error));
     EXPECT_EQ(EISDIR, error);
+    // A pipe without writer is not waited for.
+    ASSERT_EQ(0, mkfifo((dir / "fifo.exe").c_str(), 0600));
+    EXPECT_EQ(os::VersionRead::kError, ReadVersion(dir / "fifo.exe", file, product, error));
+    EXPECT_EQ(EINVAL, error);
 }
