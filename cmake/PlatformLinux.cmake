@@ -18,7 +18,8 @@ target_link_libraries(zeb_fmt INTERFACE fmt::fmt)
 add_library(zeb_json INTERFACE)
 target_include_directories(zeb_json SYSTEM INTERFACE ${RAPIDJSON_INCLUDE_DIR})
 add_library(zeb_os_system INTERFACE)
-target_link_libraries(zeb_os_system INTERFACE Threads::Threads)
+# libcrypto: SHA-256 and signature checks.
+target_link_libraries(zeb_os_system INTERFACE Threads::Threads OpenSSL::Crypto)
 
 set(ZEB_VERSION_SOURCE "${CMAKE_BINARY_DIR}/generated/version_record.cpp")
 configure_file(${CMAKE_SOURCE_DIR}/common/os/version_record.cpp.in "${ZEB_VERSION_SOURCE}" @ONLY)

@@ -26,7 +26,8 @@ target_compile_definitions(zeb_fmt INTERFACE FMT_HEADER_ONLY)
 add_library(zeb_json INTERFACE)
 target_include_directories(zeb_json SYSTEM INTERFACE "${ZEB_TP_HEADERS}")
 add_library(zeb_os_system INTERFACE)
-target_link_libraries(zeb_os_system INTERFACE shell32 shlwapi version advapi32 user32 psapi)
+# bcrypt: SHA-256 and signature checks (CNG).
+target_link_libraries(zeb_os_system INTERFACE shell32 shlwapi version advapi32 user32 psapi bcrypt)
 
 # Stamps a program with the project's version resource. LAUNCHER: the launcher itself, a
 # window-less GUI program entered at wWinMain whose manifest asks for administrator rights

@@ -313,3 +313,30 @@ int RegistryEnumKey(RegKey key, uint32_t index, std::wstring& name);
 void RegistryCloseKey(RegKey key);
 
 }  // namespace os
+
+// ---- cryptography -------------------------------------------------------------------------
+// The system's own providers: CNG (bcrypt.dll) on Windows, libcrypto here. Only the calls
+// that Windows Vista already has are used.
+#include <array>
+#include <span>
+
+namespace os {
+
+using Sha256Digest = std::array<uint8_t, 32>;
+// SHA-256 of bytes. False only when the system's provider fails.
+bool Sha256Bytes(std::span<const uint8_t> data, Sha256Digest& digest);
+// SHA-256 of a file's content, read in pieces of 64 KiB with read sharing, so a file of any
+// size costs the same memory. 0, or the error of opening or reading the file, or a non-zero
+// code of the provider.
+int Sha256File(const std::wstring& path, Sha256Digest& digest);
+
+// ECDSA over the curve P-256 with SHA-256: publicKey is the uncompressed point (0x04, X, Y:
+// 65 bytes), signature is r and s (32 big-endian bytes each). True only for a valid
+// signature of message; a key or signature of another size, a point off the curve, or r or
+// s outside 1..n-1 give false.
+inline constexpr size_t kP256PublicKeySize = 65;
+inline constexpr size_t kP256SignatureSize = 64;
+bool VerifyEcdsaP256(std::span<const uint8_t> publicKey, std::span<const uint8_t> message,
+                     std::span<const uint8_t> signature);
+
+}  // namespace os

@@ -11,10 +11,15 @@
 #include <regex>
 #include <thread>
 
+#include "common/HexText.h"
 #include "common/os/os.h"
+#include "launcher/ReleaseSignature.h"
+#include "server/JsonText.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/SignedReleaseVectors.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
+#include "tests/support/TestLog.h"
 #include "tests/support/UpdateServerFixture.h"
 
 namespace fs = std::filesystem;
@@ -250,6 +255,40 @@ TEST_F(UpdateServerTest, OtherTopLevelMembersOfTheReleaseArePassedOn) {
     ASSERT_EQ(reply.result, "OK") << reply.body;
     ASSERT_TRUE(reply.info.HasMember("NOTE"));
     EXPECT_STREQ(reply.info["NOTE"].GetString(), "kept");
+}
+
+// --- signed releases ----------------------------------------------------------------------
+
+TEST_F(UpdateServerTest, SignedReleaseIsServedAsThePublisherSignedIt) {
+    using namespace vectors;
+    server.PublishReleaseText("viewer", SignedDocument(kRelease, kOldKeyId, kSigRelease));
+    std::vector<uint8_t> point;
+    ASSERT_TRUE(HexDecode(kOldKey, point));
+    ReleaseKey key{};
+    std::copy(point.begin(), point.end(), key.publicKey.begin());
+    TestLog log;
+
+    const std::pair<Reply, bool> replies[] = {{Query("viewer", "1.0", "0.9.0.0"), true},
+                                              {Query("viewer", "2.0.13", "1.0.0.0"), false}};
+    for (const auto& [reply, behind] : replies) {
+        ASSERT_EQ(reply.result, "OK") << reply.body;
+        // Only NeedToUpdate is the server's; the signed text and the signature pass unchanged.
+        EXPECT_EQ(NeedToUpdate(reply, "UPDATE_PRG_INFO"), behind);
+        EXPECT_EQ(NeedToUpdate(reply, "UPDATE_LAUNCHER_INFO"), behind);
+        const auto& signedText = reply.info["SIGNED_RELEASE"];
+        EXPECT_EQ(std::string_view(signedText.GetString(), signedText.GetStringLength()), kRelease);
+        EXPECT_EQ(std::string(reply.info["RELEASE_SIGNATURE"]["SIG"].GetString()), kSigRelease);
+        EXPECT_EQ(std::string(reply.info["RELEASE_SIGNATURE"]["KEY_ID"].GetString()), kOldKeyId);
+
+        // What the launcher makes of the data holds the publisher's signature.
+        std::wstring data;
+        ASSERT_TRUE(os::Utf8ToWide(reply.envelope["DATA"][0].GetString(), data));
+        JsonDocument document;
+        ASSERT_TRUE(ParseJsonText(data, document));
+        VerifiedRelease verified;
+        EXPECT_EQ(VerifyReleaseSignature(document, L"viewer", std::span(&key, 1), verified), 0)
+            << log.Text();
+    }
 }
 
 TEST_F(UpdateServerTest, EnvelopeCarriesATimeStamp) {
