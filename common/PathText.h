@@ -20,3 +20,9 @@ inline std::wstring LastComponent(const std::wstring& path) {
     const size_t sep = LastSeparator(path);
     return sep == std::wstring::npos ? path : path.substr(sep + 1);
 }
+
+// folder and name joined by one separator (folder may end in one already).
+inline std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || os::IsSeparator(folder.back())) return folder + name;
+    return folder + os::kSep + name;
+}
