@@ -112,6 +112,13 @@ int Move(const std::wstring& from, const std::wstring& to) {
         if (e == 0) return 0;
     }
     if (e != os::err::kNotSameDevice) return e;
+    // Another volume. A folder goes entry by entry, each file whole under its name before
+    // its original is removed: a move cut short leaves every file complete on one side.
+    if (folder) {
+        if (const int made = EnsureFolder(to)) return made;
+        if (const int inner = ForEachEntry(from, to, Move)) return inner;
+        return os::RemoveFolder(from);
+    }
     if (const int copied = Copy(from, to)) return copied;
     return Delete(from);
 }

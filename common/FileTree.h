@@ -11,7 +11,8 @@ int Delete(const std::wstring& path);
 // Copies onto to: files replace files, folders merge into folders.
 int Copy(const std::wstring& from, const std::wstring& to);
 // Moves onto to: one rename where it can; otherwise files replace files and folders merge
-// into folders, entry by entry, and across volumes the tree is copied and then deleted.
+// into folders, entry by entry. Across volumes a folder is moved entry by entry too, so a
+// move that stops half-way leaves each file whole in one place or the other.
 int Move(const std::wstring& from, const std::wstring& to);
 
 // Whether inner is outer itself or lies below it, as texts (letter case ignored on

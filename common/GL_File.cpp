@@ -1,6 +1,7 @@
 // Whole-file reads and writes, text encodings, delete, rename, size and version.
 #include "common/GL_File.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <new>
 #include <string>
@@ -307,20 +308,41 @@ bool GL_FILE_Write(const std::wstring& path, bool append, const void* data, uint
         return true;
     }
 
-    os::RemoveFile(path);
+    // The same bytes again leave the file as it is, without spending a flush to the disk.
+    uint64_t currentSize = 0;
+    std::vector<uint8_t> current;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (os::QueryFileSize(path, currentSize) == 0 && currentSize == size &&
+        os::ReadWholeFile(path, current, size) == 0 && current.size() == size &&
+        std::equal(current.begin(), current.end(), bytes))
+        return true;
+
+    // Written whole under a passing name beside the file, flushed, then renamed over it: a
+    // reader, or a run cut short, finds the old file or the new one, never a part of one.
+    const std::wstring temporary =
+        path + L"." + std::to_wstring(os::CurrentProcessId()) + L".tmp";
     os::FileWriter writer;
-    int error = writer.Create(path);
+    int error = writer.Create(temporary);
     if (error != 0) {
         GL_LOG('E', error, 10, message, path, 0);
         return false;
     }
     error = writer.Write(data, size);
-    int closeError = writer.Close();
+    if (error == 0) error = writer.Flush();
+    const int closeError = writer.Close();
     if (error == 0) error = closeError;
     if (error != 0) {
+        os::RemoveFile(temporary);
         GL_LOG('E', error, 20, message, path, 0);
         return false;
     }
+    error = os::ReplaceFileWith(temporary, path);
+    if (error != 0) {
+        os::RemoveFile(temporary);
+        GL_LOG('E', error, 30, message, path, 0);
+        return false;
+    }
+    os::MarkRunnableIfProgram(path);
     return true;
 }
 

@@ -25,6 +25,8 @@ bool GL_FILE_RenameFileOrDir(const std::wstring& from, const std::wstring& to);
 bool GL_FILE_ReadRaw(const std::wstring& path, uint8_t** buffer, uint32_t* size = nullptr);
 bool GL_FILE_Read(const std::wstring& path, std::wstring& text, uint32_t* encoding = nullptr,
                   uint32_t* size = nullptr);
+// Without append the file is replaced whole: written beside it, flushed and renamed over it,
+// so that it is never missing or partly written (the same bytes again leave it untouched).
 bool GL_FILE_Write(const std::wstring& path, bool append, const void* data, uint32_t size);
 bool GL_FILE_WriteText(const std::wstring& path, const std::wstring& text, uint32_t encoding,
                        bool append);

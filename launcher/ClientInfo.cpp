@@ -5,6 +5,7 @@
 #include "common/GL_File.h"
 #include "common/JsonTypes.h"
 #include "common/os/os.h"
+#include "launcher/ExclusiveLock.h"
 #include "launcher/LauncherContext.h"
 #include "server/JsonText.h"
 
@@ -41,6 +42,12 @@ void WriteClientInfo(const std::wstring& launcherPath) {
                                  os::kSepStr + L"download" + os::kSepStr + L"latest" +
                                  os::kSepStr + kLauncherFileName;
     }
+    // Launchers starting together read and write the file one after the other, so that the
+    // first one's identifier is the one every later one finds. Without the lock the file is
+    // still replaced whole.
+    ExclusiveLock lock;
+    ctx.clientInfoLockFile = ctx.rootFolder + L"ZebCliInfo.lock";
+    lock.Acquire(ctx.clientInfoLockFile, LockWaitMs());
     ctx.pcGuid = ReadStoredPcGuid(ctx.clientInfoFile);
     if (ctx.pcGuid.empty()) ctx.pcGuid = GeneratePcGuid();
     // A failed write is logged by the file unit; the run goes on without telling the user.

@@ -5,11 +5,14 @@
 #include "common/GL_Debug.h"
 #include "common/GL_File.h"
 #include "common/GL_Process.h"
+#include "launcher/ExclusiveLock.h"
 #include "launcher/InstalledProgram.h"
 #include "launcher/LauncherContext.h"
 #include "launcher/ProgramUpdate.h"
 #include "launcher/SelfUpdate.h"
+#include "launcher/StoredSettings.h"
 #include "launcher/TimedMessage.h"
+#include "launcher/UpdateRecovery.h"
 #include "server/JsonText.h"
 #include "server/UpdateExchange.h"
 
@@ -64,13 +67,28 @@ UpdateQuery MakeQuery(const LauncherContext& ctx, const LaunchRequest& request,
     return query;
 }
 
-// Keeps the server's answer for the next run, without the self-update's own member.
+// Keeps the server's answer for the next run, without the self-update's own member. Once it
+// is kept, a finished update needs its marker no more.
 void StoreServerDocument(LauncherContext& ctx) {
-    if (ctx.serverDocument.IsObject()) ctx.serverDocument.RemoveMember(L"_PRG_ARGS_TMP");
-    ctx.serverDataText = ToCompactJsonText(ctx.serverDocument);
-    if (!GL_FILE_WriteText(ctx.updateSettingsFile, ctx.serverDataText, ENC_UTF8_BOM, false))
+    ctx.serverDataText = StoredSettingsText(ctx.serverDocument);
+    if (!WriteStoredSettings(ctx.serverDataText)) {
         GL_LOG_FN(kFlow, 'E', 0, 70, L"서버 설정내역 파일로 저장 실패\r\n{%s}",
                   ctx.updateSettingsFile);
+        return;
+    }
+    FinishUpdateMarker();
+}
+
+// After a failed update the old files are back: when the new version's program is not
+// there, the program of the stored settings is (the temporary launcher reads them only now).
+std::wstring RunPathAfterFailedUpdate(LauncherContext& ctx, const std::wstring& runExePath,
+                                      InstalledState stored) {
+    if (runExePath.empty() || GL_FILE_Exists(runExePath)) return runExePath;
+    if (ctx.launchedAsTemporary) ReadStoredSettings(ctx, stored);
+    if (stored.runExePath.empty() || !GL_FILE_Exists(stored.runExePath)) return runExePath;
+    GL_LOG_FN(kFlow, 'E', 0, 0, L"새 버전 실행파일이 없어 기존 실행파일을 실행: %s",
+              stored.runExePath);
+    return stored.runExePath;
 }
 
 // Tells the user and the log the same text; returns the status.
@@ -96,6 +114,16 @@ int StartProgram(const LauncherContext& ctx, const LaunchRequest& request,
     return 0;
 }
 
+// Starts what the stored settings name without asking the server or touching the
+// installation; status and text say why.
+int StartInstalled(LauncherContext& ctx, const LaunchRequest& request, int status,
+                   const wchar_t* why) {
+    GL_LOG_FN(kFlow, 'E', 0, status, L"%s", std::wstring(why));
+    InstalledState state;
+    ReadStoredSettings(ctx, state);
+    return StartProgram(ctx, request, state.runExePath);
+}
+
 }  // namespace
 
 int CheckUpdateAndLaunchProgram(const LaunchRequest& request) {
@@ -103,6 +131,17 @@ int CheckUpdateAndLaunchProgram(const LaunchRequest& request) {
     InstalledState state;
     bool serverReached = true;
     int result = 0;
+
+    // One launcher per program from the stored settings to the settings write: a second one
+    // waits, then reads what the first has left. One that cannot wait any longer updates
+    // nothing and starts what is installed.
+    ExclusiveLock lock;
+    if (!lock.Acquire(ctx.programLockFile, LockWaitMs()))
+        return StartInstalled(ctx, request, 15, L"다른 런처가 업데이트 중이어서 업데이트하지 않고 실행");
+    // An update cut short is settled first; one that cannot be is not built upon.
+    if (!RecoverInterruptedUpdate())
+        return StartInstalled(ctx, request, 16,
+                              L"중단된 업데이트를 되돌리지 못해 업데이트하지 않고 실행");
 
     if (!ctx.launchedAsTemporary) {
         ReadStoredSettings(ctx, state);
@@ -126,6 +165,7 @@ int CheckUpdateAndLaunchProgram(const LaunchRequest& request) {
         }
     }
     // The temporary launcher's server document was restored from the pending settings.
+    const InstalledState stored = state;
     if (result == 0) result = UpdateProgram(state.runExePath);
 
     GL_FILE_Delete(ctx.pendingSettingsFile);
@@ -134,6 +174,7 @@ int CheckUpdateAndLaunchProgram(const LaunchRequest& request) {
     } else {
         GL_LOG_FN(kFlow, 'E', 0, 80, L"%s", kUpdateFailed);
         if (serverReached) ShowTimedMessage(kUpdateFailed, L"");
+        state.runExePath = RunPathAfterFailedUpdate(ctx, state.runExePath, stored);
     }
     return StartProgram(ctx, request, state.runExePath);
 }

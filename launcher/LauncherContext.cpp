@@ -35,4 +35,8 @@ void SetProgramLayout(LauncherContext& ctx, const std::wstring& programId) {
     ctx.programUpdateFolder = ctx.updateFolder + programId + sep;
     ctx.updateSettingsFile = ctx.programUpdateFolder + programId + L"_update.json";
     ctx.pendingSettingsFile = ctx.programUpdateFolder + programId + L"_update_.json";
+    ctx.programLockFile = ctx.programUpdateFolder + programId + L"_update.lock";
+    ctx.sevenZipLockFile = ctx.sevenZipFolder + L"7za.lock";
+    ctx.prerequisitesLockFile = ctx.prerequisitesFolder + L"3rd.lock";
+    ctx.updateMarkerStem = ctx.programUpdateFolder + programId + L"_updating_";
 }

@@ -24,12 +24,20 @@ struct LauncherContext {
     std::wstring programUpdateFolder;
     std::wstring updateSettingsFile;
     std::wstring pendingSettingsFile;
+    // One launcher at a time: the lock files of the program's update, of the shared 7-Zip
+    // tool and of the shared prerequisites folder.
+    std::wstring programLockFile;
+    std::wstring sevenZipLockFile;
+    std::wstring prerequisitesLockFile;
+    // The update marker's files are this text followed by their state and ".json".
+    std::wstring updateMarkerStem;
     std::wstring backupFolder;
     bool launchedAsTemporary = false;
     std::wstring updateServerUrl;
     std::wstring runPathOverride;
     LaunchRequest request;
     std::wstring clientInfoFile;
+    std::wstring clientInfoLockFile;  // rootFolder + "ZebCliInfo.lock"
     std::wstring clientLauncherPath;
     std::wstring pcGuid;
     JsonDocument serverDocument;

@@ -1,7 +1,7 @@
 #pragma once
-// The steps the archive and the installer updates share: end the program, download, move
-// the installation aside, run the tool on the package (once more from a copy in the
-// temporary folder when it fails), and keep or restore the backup.
+// The steps the archive and the installer updates share: download, end the program, move the
+// installation aside, run the tool on the package (once more from a private copy when it
+// fails), and keep or restore the backup. The update marker records each step.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,6 +14,7 @@ struct PackageInstallSteps {
     int downloadFailStatus;
     const wchar_t* downloadFailText;
     int backupFailStatus;
+    int markerFailStatus;  // the update marker could not be written; nothing was moved
     std::wstring program;
     uint32_t creationFlags;
     // The tool's arguments for a package and the installation folder.
@@ -21,12 +22,12 @@ struct PackageInstallSteps {
         arguments;
     int noProcessStatus;
     const wchar_t* noProcessText;      // "%s": the package
+    int overdueStatus;                 // the tool outlived its wait and was ended
+    int unstoppableStatus;             // the tool outlived its wait and could not be ended
     const wchar_t* badExitText;        // "%d": the exit code
-    const wchar_t* noProcessCopyText;  // "%s": the temporary copy
-    const wchar_t* failText;           // "%s": the temporary copy
+    const wchar_t* noProcessCopyText;  // "%s": the copy
+    const wchar_t* failText;           // "%s": the copy
 };
 
 // 1 when the package was installed, else the status that ended it.
 int InstallPackage(UpdateInfo& info, const PackageInstallSteps& steps);
-
-inline constexpr uint32_t kPackageToolWaitMs = 180000;

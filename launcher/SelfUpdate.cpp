@@ -17,6 +17,37 @@ namespace {
 constexpr const wchar_t* kArgsMember = L"_PRG_ARGS_TMP";
 constexpr uint32_t kOldLauncherPollMs = 100;
 constexpr uint32_t kOldLauncherWaitMs = 5000;
+constexpr uint32_t kTakeOverPollMs = 100;
+constexpr uint32_t kTakeOverWaitMs = 10000;
+
+// The event through which the temporary launcher tells the first run that it has taken over.
+// Its name stands for the pending-settings file (a digest: event names hold no separators and
+// are short), so only a handover of the same files can signal it.
+std::wstring TakeOverEventName() {
+    uint64_t digest = 14695981039346656037ULL;  // FNV-1a
+    for (const wchar_t c : Context().pendingSettingsFile) {
+        digest ^= static_cast<uint64_t>(c);
+        digest *= 1099511628211ULL;
+    }
+    return fmt::format(L"__zeb_launcher_takeover_{:016x}_", digest);
+}
+
+// Waits until the temporary launcher signals the event, ends, or kTakeOverWaitMs pass. One
+// that did not take over is ended, so that it cannot carry on later beside this run.
+bool TemporaryLauncherTookOver(const GL_PROCESS_INFO& started, os::EventHandle event) {
+    bool tookOver = false;
+    for (uint32_t waited = 0; waited < kTakeOverWaitMs; waited += kTakeOverPollMs) {
+        if (os::WaitNamedEvent(event, kTakeOverPollMs)) {
+            tookOver = true;
+            break;
+        }
+        if (os::WaitProcess(started.hProcess, 0)) break;
+    }
+    if (!tookOver && !os::WaitProcess(started.hProcess, 0)) os::KillProcess(started.hProcess);
+    os::CloseProcess(started.hProcess);
+    os::CloseThread(started.hThread);
+    return tookOver;
+}
 
 // The server document with the first run's command line as its last member. A member of
 // that name from the server is dropped, so the second run reads back this run's own.
@@ -78,15 +109,43 @@ int UpdateLauncherProcPre() {
         GL_DEBUG_FormatMessage(L"--%s=\"%s\" --%s=\"%s\"", std::wstring(L"PRG_ID"),
                                ctx.request.programId, std::wstring(L"LAUNCHER_UPDATED"),
                                ctx.request.programId);
+    // Without the event the temporary launcher is trusted to take over, as it always was.
+    const std::wstring eventName = TakeOverEventName();
+    os::EventHandle event = 0;
+    const bool watched = os::CreateNamedEvent(eventName, event) == 0;
     const GL_PROCESS_INFO started =
-        GL_PROCESS_Run(false, 0, ctx.tempLauncherPath, commandLine, false, 0);
-    if (started.dwProcessId == 0)
+        GL_PROCESS_Run(watched, 0, ctx.tempLauncherPath, commandLine, false, 0);
+    if (started.dwProcessId == 0) {
+        if (watched) {
+            os::CloseNamedEvent(event);
+            os::RemoveNamedEvent(eventName);
+        }
         return GL_LOG('E', 0, 70, L"임시 런처 실행 실패\r\n파일경로: %s", ctx.tempLauncherPath);
+    }
+    if (watched) {
+        const bool tookOver = TemporaryLauncherTookOver(started, event);
+        os::CloseNamedEvent(event);
+        os::RemoveNamedEvent(eventName);
+        if (!tookOver)
+            return GL_LOG('E', 0, 75, L"임시 런처가 업데이트를 넘겨받지 못함\r\n파일경로: %s",
+                          ctx.tempLauncherPath);
+    }
 
     GL_LOG('D', 0, 0, L"런처 업데이트 되어 임시파일로 저장 후 실행: %s %s", ctx.tempLauncherPath,
            commandLine);
     return 1;
 }
+
+void SignalTakeOver() {
+    const std::wstring eventName = TakeOverEventName();
+    os::EventHandle event = 0;
+    // A temporary launcher started by hand has nobody waiting for it.
+    if (os::OpenNamedEvent(eventName, event) != 0) return;
+    os::SignalNamedEvent(event);
+    os::CloseNamedEvent(event);
+}
+
+bool RestoredFirstRunCommandLine(int postResult) { return postResult == 0 || postResult >= 20; }
 
 int UpdateLauncherProcPost() {
     LauncherContext& ctx = Context();
@@ -121,16 +180,12 @@ int UpdateLauncherProcPost() {
     if (!WaitForOldLauncher())
         return FailPost(84, 25, L"런처 업데이트 후처리 중 구버전 런처 종료대기 실패");
 
-    if (!GL_FILE_Delete(ctx.launcherPath))
-        return FailPost(85, 30, L"런처 업데이트 후처리 중 구버전 런처 삭제 실패");
-    GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 구버전 런처 삭제");
-
-    if (!GL_FILE_RenameFileOrDir(ctx.tempLauncherPath, ctx.launcherPath)) {
-        GL_LOG('E', 0, 40, L"런처 업데이트 후처리 중 새버전(임시)파일명을 원래 파일명으로 변경 실패");
-        if (const int error = os::CopyOneFile(ctx.tempLauncherPath, ctx.launcherPath, false))
-            return FailPost(87, 50, L"런처 업데이트 후처리 중 새버전(임시)파일을 원래 파일로 복사 실패",
-                            error);
-    }
+    // One rename over the old file: there is always a launcher file, the old one until the
+    // new one has its name. A launcher file that cannot be replaced stays as it is.
+    if (const int error = os::ReplaceFileWith(ctx.tempLauncherPath, ctx.launcherPath))
+        return FailPost(40, 50,
+                        L"런처 업데이트 후처리 중 새버전(임시)파일명을 원래 파일명으로 변경 실패",
+                        error);
     GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 신버전 런처 파일명 변경");
     return 0;
 }

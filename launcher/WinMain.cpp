@@ -85,14 +85,14 @@ int LauncherMain(void* instance, const std::wstring& commandLine) {
     if (items.count(kItemLauncherUpdated) != 0) {
         GL_LOG_FN(kEntryName, 'D', 0, 0, L"업데이트된 임시 런처파일 실행 됨");
         ctx.launchedAsTemporary = true;
-        if (UpdateLauncherProcPost() == 0) {
-            // The first run's command line is back in rawCommandLine; the masked copy
-            // stays that of this process.
+        SignalTakeOver();
+        const int post = UpdateLauncherProcPost();
+        if (post != 0)
+            GL_LOG_FN(kEntryName, 'D', 0, 0, L"런처 업데이트 실패했어도 프로그램업데이트는 시도");
+        // Once the first run's command line is back in rawCommandLine its items apply, also
+        // when a later step failed; the masked copy stays that of this process.
+        if (RestoredFirstRunCommandLine(post))
             items = GL_STRING_ParseCommandLineArgs1(ctx.rawCommandLine);
-        } else {
-            GL_LOG_FN(kEntryName, 'D', 0, 0,
-                      L"런처 업데이트 실패했어도 프로그램업데이트는 시도");
-        }
     }
 
     DispatchItems(ctx, items);

@@ -45,6 +45,7 @@ extern const int kNoMoreItems;     // ERROR_NO_MORE_ITEMS
 extern const int kMoreData;        // ERROR_MORE_DATA
 extern const int kNotAllAssigned;  // ERROR_NOT_ALL_ASSIGNED
 extern const int kInvalidData;     // a text or name without the form the call needs
+extern const int kLockBusy;        // ERROR_LOCK_VIOLATION: another handle holds the lock
 }  // namespace err
 
 // ---- text -------------------------------------------------------------------------------
@@ -137,7 +138,11 @@ bool IsUncPath(const std::wstring& path);
 bool IsUncServer(const std::wstring& path);
 int RemoveFile(const std::wstring& path);
 // A file or folder to a new name; fails (kAlreadyExists) when the destination exists. A
-// file is copied and removed across volumes, a folder is not (kNotSameDevice).
+// file is copied and removed across volumes, a folder is not (kNotSameDevice). The copy is
+// made under the destination's name followed by kMoveCopySuffix and takes the destination's
+// name only once whole, so that name never holds a partial copy; a copy that fails is
+// removed, one cut short by the end of the process stays under the suffixed name.
+inline constexpr const wchar_t* kMoveCopySuffix = L".zeb-moving";
 int RenameNoReplace(const std::wstring& from, const std::wstring& to);
 // Puts the file from in the place of to in one step, on the same volume: a file already at
 // to is replaced, so a reader sees the old file or the new one and never none. Returns once
@@ -148,6 +153,10 @@ int ReplaceFileWith(const std::wstring& from, const std::wstring& to);
 // Copies one file with its attributes (a program stays runnable).
 int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 int MakeFolder(const std::wstring& path);
+// Creates a folder that only its owner may enter (mode 0700 here; on Windows a protected
+// access list for SYSTEM, the administrators and the owner). Fails (kAlreadyExists) when the
+// name is taken, so a folder made by someone else beforehand is never used.
+int MakePrivateFolder(const std::wstring& path);
 // Removes an empty folder.
 int RemoveFolder(const std::wstring& path);
 // Removes a link itself, never what it points at.
@@ -199,6 +208,8 @@ public:
     // Opens for appending with write sharing, creating the file when missing.
     int OpenForAppend(const std::wstring& path);
     int Write(const void* data, size_t size);
+    // Sends what was written to the disk (fsync, FlushFileBuffers).
+    int Flush();
     int Close();
     bool IsOpen() const { return handle_ != kNone; }
 
@@ -206,6 +217,18 @@ private:
     static constexpr intptr_t kNone = -1;
     intptr_t handle_ = kNone;  // a descriptor here, a file handle on Windows
 };
+
+// ---- locks between processes ---------------------------------------------------------------
+// An exclusive lock on a file (flock here, LockFileEx on Windows). The file is created when
+// missing and never removed by these calls. The system releases the lock when its handle is
+// closed or the process ends, however it ends; programs the process starts do not inherit
+// it. Two handles of one process exclude each other like two processes do.
+using LockHandle = intptr_t;
+inline constexpr LockHandle kNoLock = -1;
+// Takes the lock without waiting: 0 (handle set), err::kLockBusy while another handle holds
+// it, or the error of opening the file (handle kNoLock).
+int TryLockExclusive(const std::wstring& path, LockHandle& handle);
+void ReleaseLock(LockHandle handle);
 
 // ---- version record -----------------------------------------------------------------------
 enum class VersionRead { kOk, kNoVersion, kError };

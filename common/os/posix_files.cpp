@@ -1,5 +1,6 @@
 // Files and folders on Linux.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,21 +59,55 @@ int RemoveFile(const std::wstring& path) {
     return ::unlink(native.c_str()) == 0 ? 0 : errno;
 }
 
-int RenameNoReplace(const std::wstring& from, const std::wstring& to) {
-    std::string src, dst;
-    if (!ToNative(from, src) || !ToNative(to, dst)) return errno;
+namespace {
+
+// rename(2) that never replaces: 0 or the error (errno set).
+int RenameNative(const std::string& src, const std::string& dst) {
     if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno == EINVAL || errno == ENOSYS) {  // file system without no-replace renames
         struct stat st {};
         if (::lstat(dst.c_str(), &st) == 0) return Fail(EEXIST);
         if (::rename(src.c_str(), dst.c_str()) == 0) return 0;
     }
-    if (errno != EXDEV) return errno;
-    // Another file system: a file is copied and the original removed, as MoveFileW does.
+    return errno;
+}
+
+// Flushes a file or a folder to the disk; 0 or the error.
+int SyncPath(const std::string& native, int flags) {
+    Fd fd(::open(native.c_str(), flags | O_CLOEXEC));
+    if (fd.get() < 0) return errno;
+    return ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
+std::string FolderOf(const std::string& native) {
+    const size_t slash = native.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : native.substr(0, slash);
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::wstring& from, const std::wstring& to) {
+    std::string src, dst;
+    if (!ToNative(from, src) || !ToNative(to, dst)) return errno;
+    const int e = RenameNative(src, dst);
+    if (e != EXDEV) return e;
+    // Another file system: a file is copied under a passing name, flushed, given its name and
+    // only then removed at its source, as MoveFileW does it.
     struct stat st {};
     if (::lstat(src.c_str(), &st) != 0) return errno;
     if (!S_ISREG(st.st_mode)) return Fail(EXDEV);
-    if (const int e = CopyOneFile(from, to, true)) return e;
+    if (::lstat(dst.c_str(), &st) == 0) return Fail(EEXIST);
+    const std::wstring part = to + kMoveCopySuffix;
+    std::string partNative;
+    if (!ToNative(part, partNative)) return errno;
+    int copied = CopyOneFile(from, part, false);
+    if (copied == 0) copied = SyncPath(partNative, O_RDONLY);
+    if (copied == 0) copied = RenameNative(partNative, dst);
+    if (copied != 0) {
+        ::unlink(partNative.c_str());
+        return Fail(copied);
+    }
     return ::unlink(src.c_str()) == 0 ? 0 : errno;
 }
 
@@ -80,14 +115,8 @@ int ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
     std::string src, dst;
     if (!ToNative(from, src) || !ToNative(to, dst)) return errno;
     if (::rename(src.c_str(), dst.c_str()) != 0) return errno;
-    // The new entry reaches the disk with its folder; the rename has happened either way,
-    // so a folder that cannot be synced does not undo it.
-    const size_t cut = dst.rfind('/');
-    const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : dst.substr(0, cut);
-    const int saved = errno;
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
-    errno = saved;
+    SyncPath(FolderOf(dst), O_RDONLY | O_DIRECTORY);
+    errno = 0;
     return 0;
 }
 
@@ -124,6 +153,12 @@ int MakeFolder(const std::wstring& path) {
     std::string native;
     if (!ToNative(path, native)) return errno;
     return ::mkdir(native.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+int MakePrivateFolder(const std::wstring& path) {
+    std::string native;
+    if (!ToNative(path, native)) return errno;
+    return ::mkdir(native.c_str(), 0700) == 0 ? 0 : errno;
 }
 
 int RemoveFolder(const std::wstring& path) {
@@ -292,11 +327,47 @@ int FileWriter::Write(const void* data, size_t size) {
     return Fail(WriteAll(static_cast<int>(handle_), data, size));
 }
 
+int FileWriter::Flush() {
+    if (handle_ == kNone) return Fail(EBADF);
+    return ::fsync(static_cast<int>(handle_)) == 0 ? 0 : errno;
+}
+
 int FileWriter::Close() {
     if (handle_ == kNone) return 0;
     const int fd = static_cast<int>(handle_);
     handle_ = kNone;
     return ::close(fd) == 0 ? 0 : errno;
+}
+
+// ---- locks between processes ---------------------------------------------------------------
+
+int TryLockExclusive(const std::wstring& path, LockHandle& handle) {
+    handle = kNoLock;
+    std::string native;
+    if (!ToNative(path, native)) return errno;
+    int fd;
+    do {
+        fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno;
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const int e = errno;
+        ::close(fd);
+        return Fail(e == EWOULDBLOCK ? err::kLockBusy : e);
+    }
+    handle = fd;
+    return 0;
+}
+
+void ReleaseLock(LockHandle handle) {
+    if (handle == kNoLock) return;
+    const int saved = errno;
+    ::close(static_cast<int>(handle));
+    errno = saved;
 }
 
 }  // namespace os

@@ -19,6 +19,7 @@ const int kNoMoreItems = ERROR_NO_MORE_ITEMS;
 const int kMoreData = ERROR_MORE_DATA;
 const int kNotAllAssigned = ERROR_NOT_ALL_ASSIGNED;
 const int kInvalidData = ERROR_INVALID_DATA;
+const int kLockBusy = ERROR_LOCK_VIOLATION;
 }  // namespace err
 
 // ---- errors ---------------------------------------------------------------------------

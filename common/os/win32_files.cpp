@@ -1,5 +1,6 @@
 // Files and folders on Windows, and the streaming writer.
 #include <windows.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -80,7 +81,24 @@ bool IsUncServer(const std::wstring& path) { return PathIsUNCServerW(path.c_str(
 int RemoveFile(const std::wstring& path) { return Result(DeleteFileW(path.c_str())); }
 
 int RenameNoReplace(const std::wstring& from, const std::wstring& to) {
-    return Result(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED));
+    if (MoveFileExW(from.c_str(), to.c_str(), 0)) return 0;
+    const int e = FileError();
+    const DWORD attributes = Attributes(from);
+    if (e != ERROR_NOT_SAME_DEVICE || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return Fail(e);
+    // Another volume: a file is copied under a passing name, given its name once whole and
+    // only then removed at its source.
+    if (Attributes(to) != INVALID_FILE_ATTRIBUTES) return Fail(ERROR_ALREADY_EXISTS);
+    const std::wstring part = to + kMoveCopySuffix;
+    int copied = Result(CopyFileW(from.c_str(), part.c_str(), FALSE));
+    if (copied == 0)
+        copied = Result(MoveFileExW(part.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
+    if (copied != 0) {
+        DeleteFileW(part.c_str());
+        return Fail(copied);
+    }
+    return Result(DeleteFileW(from.c_str()));
 }
 
 int ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
@@ -93,6 +111,19 @@ int CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExi
 }
 
 int MakeFolder(const std::wstring& path) { return Result(CreateDirectoryW(path.c_str(), nullptr)); }
+
+int MakePrivateFolder(const std::wstring& path) {
+    // Full control for SYSTEM, the administrators and the owner only, nothing inherited.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)", SDDL_REVISION_1,
+            &descriptor, nullptr))
+        return FileError();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const int e = Result(CreateDirectoryW(path.c_str(), &attributes));
+    LocalFree(descriptor);
+    return Fail(static_cast<DWORD>(e));
+}
 
 int RemoveFolder(const std::wstring& path) { return Result(RemoveDirectoryW(path.c_str())); }
 
@@ -265,11 +296,43 @@ int FileWriter::Write(const void* data, size_t size) {
     return WriteAll(win32::ToHandle(handle_), data, size);
 }
 
+int FileWriter::Flush() {
+    if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+    return Result(FlushFileBuffers(win32::ToHandle(handle_)));
+}
+
 int FileWriter::Close() {
     if (!IsOpen()) return 0;
     const HANDLE file = win32::ToHandle(handle_);
     handle_ = kNone;
     return Result(CloseHandle(file));
+}
+
+// ---- locks between processes ---------------------------------------------------------------
+
+int TryLockExclusive(const std::wstring& path, LockHandle& handle) {
+    handle = kNoLock;
+    // Not inheritable: a started program never holds the launcher's lock.
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FileError();
+    OVERLAPPED at = {};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD error = GetLastError();
+        CloseHandle(file);
+        return Fail(error == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : error);
+    }
+    handle = win32::FromHandle(file);
+    return 0;
+}
+
+void ReleaseLock(LockHandle handle) {
+    if (handle == kNoLock) return;
+    const DWORD saved = GetLastError();
+    CloseHandle(win32::ToHandle(handle));
+    SetLastError(saved);
 }
 
 }  // namespace os

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/GL_File.h"
+#include "tests/support/FolderContents.h"
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/MessageBoxes.h"
 #include "tests/support/SampleApp.h"
@@ -20,16 +21,6 @@ const std::string kUpdateFailed = "업데이트하지 못했습니다.";
 
 bool Contains(const std::string& text, const std::string& needle) {
     return text.find(needle) != std::string::npos;
-}
-
-// Every regular file below folder, relative to it.
-std::vector<std::string> FilesBelow(const fs::path& folder) {
-    std::vector<std::string> files;
-    if (!fs::exists(folder)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), folder).string());
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 class ProgramUpdate : public ::testing::Test {
@@ -122,7 +113,7 @@ TEST_F(ProgramUpdate, AnArchiveThatFailsTwiceBringsTheOldFilesBack) {
     const ProcessResult run = Run();
 
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string copy = (s.TempFolder() / (s.shortName + ".7z")).string();
+    const std::string copy = (s.RetryFolder() / (s.shortName + ".7z")).string();
     EXPECT_EQ(s.Log("[ENU:80]압축파일 풀기 실패\r\n파일경로: " + copy).size(), 1u)
         << ReadLauncherLog(s.ProgramData());
     EXPECT_TRUE(ShownBox(run.err, kUpdateFailed)) << run.err;
@@ -132,7 +123,7 @@ TEST_F(ProgramUpdate, AnArchiveThatFailsTwiceBringsTheOldFilesBack) {
     EXPECT_EQ(ReadFileBytes(s.Install() / "user.cfg"), "settings");
     EXPECT_EQ(StartedVersion(), "old");
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
-    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_FALSE(fs::exists(s.RetryFolder()));
     EXPECT_FALSE(fs::exists(s.SettingsFile()));
 }
 
@@ -150,7 +141,9 @@ TEST_F(ProgramUpdate, AToolFailingOnlyOnTheDownloadedPackageSucceedsFromTheTempo
     EXPECT_EQ(s.Log("압축풀기 후 비정상 프로세스 종료코드: 2").size(), 1u)
         << ReadLauncherLog(s.ProgramData());
     EXPECT_EQ(StartedVersion(), "2.1.0");
-    EXPECT_FALSE(fs::exists(s.TempFolder() / (s.shortName + ".7z")));
+    EXPECT_FALSE(fs::exists(s.RetryFolder()));
+    // Nothing went through the shared temporary folder.
+    EXPECT_TRUE(fs::is_empty(s.TempFolder()));
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
     EXPECT_FALSE(Contains(run.err, kUpdateFailed)) << run.err;
 }
@@ -206,7 +199,7 @@ TEST_F(InstallerUpdate, AFailingInstallerIsRetriedFromTheCopyThenTheOldFilesCome
     const ProcessResult run = Run(InstallerOnPath(3));
 
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string copy = (s.TempFolder() / "setup.msi").string();
+    const std::string copy = (s.RetryFolder() / "setup.msi").string();
     EXPECT_EQ(ReadFileBytes(s.dir.path() / "installer.log"),
               "/i\n" + Package() + "\n/passive\n/i\n" + copy + "\n/passive\n");
     EXPECT_EQ(s.Log("[ENU:80]셋업파일 설치 실패\r\n파일경로: " + copy).size(), 1u)

@@ -4,13 +4,16 @@
 // launchers of other tests running meanwhile are not seen.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/GL_File.h"
 #include "tests/support/MessageBoxes.h"
+#include "tests/support/SampleApp.h"
 #include "tests/support/UpdateScenario.h"
 
 namespace fs = std::filesystem;
@@ -112,13 +115,22 @@ TEST_F(SelfUpdate, TheTemporaryLauncherReplacesTheOldOneAndStartsTheProgramOnce)
     s.server.PublishRelease("p1", PublishProgram("1.0.0"),
                             s.server.LauncherInfo("9.8.7.6", newLauncher));
 
+    // The launcher file is replaced by one rename: it is never missing meanwhile.
+    std::atomic<bool> running{true};
+    std::atomic<int> missing{0};
+    std::thread watcher([&] {
+        while (running) missing += !fs::exists(launcher);
+    });
     const ProcessResult run = RunIsolated(
         {launcher.string(), "--PRG_ID=p1", "--COMP_ID=acme", "--COMP_PASS=s3cret",
          "--CUST_ID=c7", "--PRG_ARGS=open file.txt",
          "--__TEST_UPDATE_URL__=" + s.server.BaseUrl()},
         s.Options());
+    running = false;
+    watcher.join();
 
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(missing, 0);
     EXPECT_EQ(FileVersion(launcher), "9.8.7.6");
     EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(newLauncher));
     EXPECT_FALSE(fs::exists(tempLauncher));
@@ -160,8 +172,9 @@ TEST_F(SelfUpdate, AnOldLauncherStillRunningAfterFiveSecondsKeepsItsFile) {
     EXPECT_EQ(s.Log("[ENU:84]런처 업데이트 후처리 중 구버전 런처 종료대기 실패").size(), 1u);
     EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(ZEB_LAUNCHER_EXE));
     EXPECT_TRUE(fs::exists(tempLauncher));
-    // The program is still updated and started, with the second run's own items.
-    EXPECT_EQ(Starts(), "--LAUNCHER_UPDATED=p1\nend\n") << ReadLauncherLog(s.ProgramData());
+    // The program is still updated and started, with the first run's items: its command line
+    // was restored before the wait failed.
+    EXPECT_EQ(Starts(), "--CUST_ID=c7\nend\n") << ReadLauncherLog(s.ProgramData());
 }
 
 TEST_F(SelfUpdate, APendingFileWithoutTheCommandLineStillUpdatesAndStartsTheProgram) {
@@ -199,6 +212,49 @@ TEST_F(SelfUpdate, ATemporaryLauncherUnderAnotherNameReplacesNothing) {
         << ReadLauncherLog(s.ProgramData());
     EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(ZEB_LAUNCHER_EXE));
     EXPECT_TRUE(fs::exists(renamed));
+}
+
+// A temporary launcher that never takes over (it ends at once, or hangs before it starts
+// its work): the first run notices, ends it and updates and starts the program itself.
+class TakeOver : public SelfUpdate {
+protected:
+    ProcessResult RunWithNewLauncher(const std::string& script) {
+        const fs::path fake = s.dir.path() / "fake/ZEB.Launcher.exe";
+        fs::create_directories(fake.parent_path());
+        WriteFileBytes(fake, script);
+        fs::permissions(fake, fs::perms::owner_all);
+        s.server.PublishRelease("p1", PublishProgram("1.0.0"), s.server.LauncherInfo("9.8.7.6", fake));
+        LauncherOptions options = s.Options();
+        options.executable = launcher;
+        return RunLauncher({"--PRG_ID=p1", "--CUST_ID=c7", "--__TEST_UPDATE_URL__=" + s.server.BaseUrl()},
+                           options);
+    }
+    void ExpectTheFirstRunCarriedOn(const ProcessResult& run) {
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(s.Log("[ENU:75]임시 런처가 업데이트를 넘겨받지 못함\r\n파일경로: " +
+                        tempLauncher.string())
+                      .size(),
+                  1u)
+            << ReadLauncherLog(s.ProgramData());
+        EXPECT_EQ(s.Log("[ENU:80]런처 업데이트 실패").size(), 1u);
+        EXPECT_EQ(Starts(), "--CUST_ID=c7\n--_TEST_UPDATE_URL__=" + s.server.BaseUrl() + "\nend\n");
+        EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(ZEB_LAUNCHER_EXE));
+        EXPECT_FALSE(fs::exists(s.PendingFile()));
+    }
+};
+
+TEST_F(TakeOver, ATemporaryLauncherThatEndsAtOnceLeavesTheWorkToTheFirstRun) {
+    ExpectTheFirstRunCarriedOn(RunWithNewLauncher("#!/bin/sh\nexit 3\n"));
+}
+
+TEST_F(TakeOver, ATemporaryLauncherThatNeverSignalsIsEndedAfterTenSeconds) {
+    const fs::path pid = s.dir.path() / "fake.pid";
+    const auto started = std::chrono::steady_clock::now();
+    const ProcessResult run =
+        RunWithNewLauncher("#!/bin/sh\necho $$ > '" + pid.string() + "'\nexec sleep 600\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ExpectTheFirstRunCarriedOn(run);
+    EXPECT_FALSE(ProcessAlive(std::stoi(ReadFileBytes(pid))));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "common/GL_File.h"
 #include "tests/support/SampleApp.h"
 
 namespace fs = std::filesystem;
@@ -49,4 +50,38 @@ void UpdateScenario::MakeContent(const fs::path& folder, const std::string& vers
 
 std::vector<LogLine> UpdateScenario::Log(const std::string& prefix) const {
     return FindLogLines(ProgramData(), prefix);
+}
+
+ProductInfo UpdateScenario::PublishVersion(const std::string& version,
+                                           const std::map<std::string, std::string>& extra) {
+    const fs::path content = dir.path() / ("content-" + version);
+    MakeContent(content, version);
+    for (const auto& [name, bytes] : extra) WriteFileBytes(content / name, bytes);
+    const ProductInfo program =
+        server.PublishProgramArchive(shortName, version, content, InstallFolder(), "viewer.exe");
+    Publish(program);
+    return program;
+}
+
+void UpdateScenario::Publish(const ProductInfo& program) {
+    server.PublishRelease("p1", program, server.LauncherInfo(BuiltLauncherVersion()));
+}
+
+std::string UpdateScenario::StartedVersion(const std::string& exeName) const {
+    const auto record = WaitForSampleAppRecord(Install() / exeName);
+    if (!record) return "<not started>";
+    fs::remove(Install() / "received_args.txt");
+    return ReadFileBytes(fs::path(record->exe).parent_path() / "version.txt");
+}
+
+bool UpdateScenario::AnyMarker() const {
+    for (const char* state : {"moving", "installing", "installed"})
+        if (fs::exists(MarkerFile(state))) return true;
+    return false;
+}
+
+std::string BuiltLauncherVersion() {
+    std::wstring version;
+    GL_FILE_GetVersion(fs::path(ZEB_LAUNCHER_EXE).wstring(), false, version);
+    return fs::path(version).string();
 }

@@ -3,6 +3,7 @@
 // with the launcher's data folder, an installation folder and a temporary folder, the 7-Zip
 // tool in place, and the program's short name unique to the test.
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,16 @@ public:
     std::filesystem::path Install() const { return dir.path() / "inst"; }
     std::filesystem::path TempFolder() const { return dir.path() / "tmp"; }
     std::filesystem::path BackupFolder() const { return Root() / "_update/p1/temp"; }
+    // The private folder of the package's copy when the tool failed on the download.
+    std::filesystem::path RetryFolder() const { return Root() / "_update/p1/retry"; }
     std::filesystem::path ToolPath() const { return Root() / "tools/7z/7za.exe"; }
     std::filesystem::path SettingsFile() const { return Root() / "_update/p1/p1_update.json"; }
     std::filesystem::path PendingFile() const { return Root() / "_update/p1/p1_update_.json"; }
+    // The update marker's files, one per state ("moving", "installing", "installed").
+    std::filesystem::path MarkerFile(const std::string& state) const {
+        return Root() / ("_update/p1/p1_updating_" + state + ".json");
+    }
+    bool AnyMarker() const;
 
     // Replaces the 7-Zip tool by a file of the test's own (execute permission set).
     void SetTool(const std::string& bytes);
@@ -40,6 +48,14 @@ public:
 
     // Copies the sample program into folder as viewer.exe with a marker file "version.txt".
     void MakeContent(const std::filesystem::path& folder, const std::string& version) const;
+    // Publishes an archive of MakeContent's files for version (plus extra files, name to
+    // bytes) as p1's release, with the built launcher as the current one.
+    ProductInfo PublishVersion(const std::string& version,
+                               const std::map<std::string, std::string>& extra = {});
+    void Publish(const ProductInfo& program);
+    // The version file beside the program the launcher started last, once it has started;
+    // "<not started>" otherwise. The record is removed for the next start.
+    std::string StartedVersion(const std::string& exeName = "viewer.exe") const;
 
     // The log lines whose message starts with prefix.
     std::vector<LogLine> Log(const std::string& prefix) const;
@@ -48,3 +64,6 @@ public:
     UpdateServerFixture server;
     std::string shortName;
 };
+
+// The built launcher's file version (the server then offers no newer launcher).
+std::string BuiltLauncherVersion();

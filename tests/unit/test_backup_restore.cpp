@@ -1,6 +1,7 @@
 // Moving an installation aside and back: entries are renamed, never copied; a move that
-// fails half-way leaves the installation whole; a restore replaces whatever the failed
-// update left behind.
+// fails half-way leaves the installation whole and never lets a partial copy replace an
+// original; a restore replaces whatever the failed update left behind; the launcher's own
+// files inside the installation stay; a marker nobody can read is dropped.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,6 +10,8 @@
 #include <string>
 
 #include "launcher/BackupRestore.h"
+#include "launcher/LauncherContext.h"
+#include "launcher/UpdateRecovery.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
 
@@ -127,6 +130,88 @@ TEST_F(BackupRestore, ARestoreThatCannotMoveBackKeepsTheBackupAndReportsItsStatu
     const auto lines = log.Matching("[ENU:75]백업해둔 설치파일들을 복구 실패\r\rFrom: " +
                                     backup.string() + "/\r\nTo: " + install.string() + "/");
     EXPECT_EQ(lines.size(), 1u) << log.Text();
+}
+
+TEST_F(BackupRestore, PuttingBackKeepsTheOriginalsStillInPlaceAndDropsUnfinishedCopies) {
+    // What a move cut short leaves: app.exe moved whole, readme copied only in part (its
+    // original still in the installation), a copy under its passing name.
+    fs::create_directories(backup / "bin/plugins");
+    fs::rename(install / "app.exe", backup / "app.exe");
+    WriteFileBytes(backup / "readme", "no ext");
+    fs::rename(install / "bin/plugins/p.dll", backup / "bin/plugins/p.dll");
+    WriteFileBytes(backup / "bin/plugins/q.dll.zeb-moving", "half");
+
+    ASSERT_TRUE(PutBackupBack(Backup(), Install()));
+
+    ExpectOldInstallation(install);
+    EXPECT_FALSE(fs::exists(install / "bin/plugins/q.dll.zeb-moving"));
+    EXPECT_FALSE(fs::exists(install / "bin/plugins/q.dll"));
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(BackupRestore, ALeftoverBackupIsBroughtBackBeforeAnUpdateMovesAnything) {
+    fs::create_directories(backup);
+    fs::rename(install / "readme", backup / "readme");
+
+    ASSERT_TRUE(EmptyBackupFolder(Backup(), Install()));
+
+    ExpectOldInstallation(install);
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_EQ(log.Matching("이전 업데이트의 백업 파일들을 설치폴더로 되돌림").size(), 1u) << log.Text();
+}
+
+TEST_F(BackupRestore, TheLaunchersOwnFilesInsideTheInstallationStayThroughBackupAndRestore) {
+    WriteFileBytes(install / "bin/ZEB.Launcher.exe", "launcher");
+    WriteFileBytes(install / "bin/ZEB.Launcher_.exe", "temporary launcher");
+    LauncherContext& ctx = Context();
+    const std::wstring savedModule = ctx.modulePath, savedLauncher = ctx.launcherPath,
+                       savedTemporary = ctx.tempLauncherPath;
+    SetLauncherPaths(ctx, (install / "bin/ZEB.Launcher.exe").wstring());
+
+    ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+    EXPECT_EQ(ReadFileBytes(install / "bin/ZEB.Launcher.exe"), "launcher");
+    EXPECT_EQ(ReadFileBytes(install / "bin/ZEB.Launcher_.exe"), "temporary launcher");
+    EXPECT_FALSE(fs::exists(backup / "bin/ZEB.Launcher.exe"));
+    EXPECT_EQ(ReadFileBytes(backup / "bin/plugins/p.dll"), "plugin");
+
+    WriteFileBytes(install / "app.exe", "half-unpacked new program");
+    WriteFileBytes(install / "bin/new.dll", "new");
+    EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 0);
+
+    ctx.modulePath = savedModule;
+    ctx.launcherPath = savedLauncher;
+    ctx.tempLauncherPath = savedTemporary;
+    ExpectOldInstallation(install);
+    EXPECT_EQ(ReadFileBytes(install / "bin/ZEB.Launcher.exe"), "launcher");
+    EXPECT_FALSE(fs::exists(install / "bin/new.dll"));
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(BackupRestore, ARestoreThatCannotClearTheNewFilesLeavesTheBackupWhole) {
+    ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+    ImmutableFile stuck(install / "new.dll");
+    if (!stuck.set()) GTEST_SKIP() << "chattr +i not available here";
+
+    EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 75);
+
+    // Nothing came back half-way: the old files wait whole in the backup.
+    ExpectOldInstallation(backup);
+    EXPECT_FALSE(fs::exists(install / "app.exe"));
+}
+
+TEST_F(BackupRestore, AMarkerNobodyCanReadIsDroppedAndTheBackupLeftAlone) {
+    LauncherContext& ctx = Context();
+    const std::wstring saved = ctx.updateMarkerStem;
+    ctx.updateMarkerStem = (dir / "update/p1/p1_updating_").wstring();
+    WriteFileBytes(dir / "update/p1/p1_updating_installing.json", "{\"INSTALL_DIR\": 5}");
+    ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
+
+    RecoverInterruptedUpdate();
+
+    ctx.updateMarkerStem = saved;
+    EXPECT_FALSE(fs::exists(dir / "update/p1/p1_updating_installing.json"));
+    ExpectOldInstallation(backup);
+    EXPECT_EQ(log.Matching("[ENU:10]업데이트 상태 파일을 읽지 못해 지움: ").size(), 1u) << log.Text();
 }
 
 }  // namespace
