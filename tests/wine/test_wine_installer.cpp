@@ -16,9 +16,9 @@ namespace {
 
 const std::string kUpdateFailed = "업데이트하지 못했습니다.";
 
-std::vector<std::pair<std::string, std::string>> InstalledFiles(const fs::path& folder) {
-    auto files = FilesWithBytes(folder);
-    std::erase_if(files, [](const auto& file) { return file.first == "received_args.txt"; });
+std::vector<FileCopy> InstalledFiles(const fs::path& folder) {
+    auto files = FilesBelow(folder);
+    std::erase_if(files, [](const FileCopy& file) { return file.name == "received_args.txt"; });
     return files;
 }
 

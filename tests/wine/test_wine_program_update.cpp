@@ -24,16 +24,16 @@ bool Contains(const std::string& text, const std::string& needle) {
     return text.find(needle) != std::string::npos;
 }
 
-std::vector<std::string> Names(const std::vector<std::pair<std::string, std::string>>& files) {
+std::vector<std::string> Names(const std::vector<FileCopy>& files) {
     std::vector<std::string> names;
-    for (const auto& file : files) names.push_back(file.first);
+    for (const FileCopy& file : files) names.push_back(file.name);
     return names;
 }
 
 // The files of a folder without the sample program's record of its last start.
-std::vector<std::pair<std::string, std::string>> InstalledFiles(const fs::path& folder) {
-    auto files = FilesWithBytes(folder);
-    std::erase_if(files, [](const auto& file) { return file.first == "received_args.txt"; });
+std::vector<FileCopy> InstalledFiles(const fs::path& folder) {
+    auto files = FilesBelow(folder);
+    std::erase_if(files, [](const FileCopy& file) { return file.name == "received_args.txt"; });
     return files;
 }
 
@@ -72,7 +72,7 @@ TEST_F(WineProgramUpdate, FirstInstallationFetchesTheToolAndStartsTheProgramWith
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
     EXPECT_TRUE(storage.WaitForRequestLine("GET /zeb-mh/Tools/7z/7za.exe 200"));
-    EXPECT_EQ(ReadFileBytes(s.ToolFile()), ReadFileBytes(ZEB_WINDOWS_7ZA_EXE));
+    EXPECT_TRUE(SameBytes(s.ToolFile(), ZEB_WINDOWS_7ZA_EXE));
     const std::optional<SampleAppRecord> record = s.ProgramRecord();
     ASSERT_TRUE(record) << s.LogText();
     // Started from its folder with the forwarded items sorted by name, exactly as Windows
@@ -82,7 +82,7 @@ TEST_F(WineProgramUpdate, FirstInstallationFetchesTheToolAndStartsTheProgramWith
               "--CUST_ID=\"c7\" --PRG_ARGS=\"open 보고서.txt\" --_TEST_UPDATE_URL__=\"" +
                   s.server.BaseUrl() + "\"");
     EXPECT_EQ(record->cwd, "C:\\ZebTest\\App");
-    EXPECT_EQ(Names(FilesWithBytes(s.Install())),
+    EXPECT_EQ(Names(FilesBelow(s.Install())),
               (std::vector<std::string>{"received_args.txt", "version.txt", "viewer.exe"}));
     EXPECT_EQ(s.StartedVersion(), "1.2.0");
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
@@ -216,8 +216,7 @@ TEST_F(WineProgramUpdate, PackageOnAnFtpServerIsInstalledAndStarted) {
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
     EXPECT_EQ(s.StartedVersion(), "3.0.0") << s.LogText();
-    EXPECT_EQ(ReadFileBytes(s.Root() / "_update/Viewer/download/3_0_0/pack.7z"),
-              ReadFileBytes(archive));
+    EXPECT_TRUE(SameBytes(s.Root() / "_update/Viewer/download/3_0_0/pack.7z", archive));
     EXPECT_FALSE(ShownBox(run.boxes, kUpdateFailed)) << run.wineOutput;
     for (const std::string& line : s.server.RequestLines())
         EXPECT_FALSE(Contains(line, "GET ")) << line;

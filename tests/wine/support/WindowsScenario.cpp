@@ -29,16 +29,23 @@ std::string BuiltLauncherVersion() {
     return *version;
 }
 
-std::vector<std::pair<std::string, std::string>> FilesWithBytes(const fs::path& folder) {
-    std::vector<std::pair<std::string, std::string>> files;
+void PrintTo(const FileCopy& file, std::ostream* out) {
+    *out << file.name << " (" << file.bytes.size() << " bytes)";
+}
+
+std::vector<FileCopy> FilesBelow(const fs::path& folder) {
+    std::vector<FileCopy> files;
     if (!fs::exists(folder)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
-            files.emplace_back(fs::relative(entry.path(), folder).generic_string(),
-                               ReadFileBytes(entry.path()));
-    std::sort(files.begin(), files.end());
+            files.push_back({entry.path().lexically_relative(folder).generic_string(),
+                             ReadFileBytes(entry.path())});
+    std::sort(files.begin(), files.end(),
+              [](const FileCopy& a, const FileCopy& b) { return a.name < b.name; });
     return files;
 }
+
+bool SameBytes(const fs::path& a, const fs::path& b) { return ReadFileBytes(a) == ReadFileBytes(b); }
 
 WindowsScenario::WindowsScenario(const std::string& windowsVersion) : prefix(windowsVersion) {
     server.SetUrlHost("localhost");

@@ -11,6 +11,7 @@
 //   EXPECT_EQ(s.StartedVersion(), "1.2.0");
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,17 @@ private:
     int runs_ = 0;
 };
 
-// Every regular file below folder with its bytes, relative names with "/".
-std::vector<std::pair<std::string, std::string>> FilesWithBytes(
-    const std::filesystem::path& folder);
+// A file below a folder: its name relative to the folder (with "/") and its bytes. Printed
+// as name and size: the bytes may be a whole program.
+struct FileCopy {
+    std::string name;
+    std::string bytes;
+    bool operator==(const FileCopy&) const = default;
+};
+void PrintTo(const FileCopy& file, std::ostream* out);
+// Every regular file below folder, in name order.
+std::vector<FileCopy> FilesBelow(const std::filesystem::path& folder);
+// Whether two files hold the same bytes.
+bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b);
 // The built Windows launcher's file version.
 std::string BuiltLauncherVersion();
