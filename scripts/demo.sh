@@ -164,8 +164,9 @@ if [ "$windows" = 1 ]; then
   mkdir -p "$prefix/drive_c/ZebDemo"
   cp "$launcher_exe" "$prefix/drive_c/ZebDemo/ZEB.Launcher.exe"
   # The caller's command line, as a shortcut or a batch file hands it to Windows.
-  printf '@"C:\\ZebDemo\\ZEB.Launcher.exe" --CMD="run" --COMP_ID="demo-company" --COMP_PASS="demo-secret" --CUST_ID="user-1" --PRG_ID="%s" --PRG_ARGS="mode=demo"\r\n' \
-    "$prg_id" > "$prefix/drive_c/ZebDemo/start.bat"
+  items='--CMD="run" --COMP_ID="demo-company" --COMP_PASS="demo-secret" --CUST_ID="user-1"'
+  items+=" --PRG_ID=\"$prg_id\" --PRG_ARGS=\"mode=demo\""
+  printf '@"C:\\ZebDemo\\ZEB.Launcher.exe" %s\r\n' "$items" > "$prefix/drive_c/ZebDemo/start.bat"
   record=$prefix/drive_c/ZebDemo/received_args.txt
   exit_record=$prefix/drive_c/ZebDemo/exit.txt
   record_name='C:\ZebDemo\received_args.txt'
@@ -212,7 +213,8 @@ running_pid=$(sed -n 's/^pid=//p' "$record")
 publish 1.1.0
 run_launcher "third start: version 1.1.0 published" ZEB_SAMPLE_APP_EXIT_AT_ONCE=1
 if grep -qx event "$exit_record" 2>/dev/null; then
-  echo "-- the program of the second start (pid $running_pid) was asked to close through its exit event and has ended"
+  echo "-- the program of the second start (pid $running_pid) was asked to close through its"
+  echo "   exit event and has ended"
 fi
 
 echo

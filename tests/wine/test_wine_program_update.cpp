@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -55,23 +56,24 @@ TEST_F(WineProgramUpdate, FirstInstallationFetchesTheToolAndStartsTheProgramWith
     std::smatch url;
     const std::string storageUrl = ZEB_WINDOWS_OBJECT_STORAGE_URL;
     ASSERT_TRUE(std::regex_match(storageUrl, url, std::regex("https://localhost:([0-9]+)/zeb-mh/")))
-        << "configure the Windows build with -DZEB_OBJECT_STORAGE_URL=https://localhost:PORT/zeb-mh/"
-           " (it has " << storageUrl << ")";
-    UpdateServerFixture storage;
-    storage.SetUrlHost("localhost");
+        << "configure the Windows build with "
+           "-DZEB_OBJECT_STORAGE_URL=https://localhost:PORT/zeb-mh/ (it has " << storageUrl << ")";
     // Another run of this test may hold the port for a while.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (!storage.Start({"--port", url[1].str()}) && std::chrono::steady_clock::now() < deadline)
+    std::unique_ptr<UpdateServerFixture> storage;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);;) {
+        storage = std::make_unique<UpdateServerFixture>();
+        if (storage->Start({"--port", url[1].str()})) break;
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << storage->Output();
         std::this_thread::sleep_for(std::chrono::seconds(1));
-    ASSERT_TRUE(storage.Running()) << storage.Output();
-    storage.AddFileFrom("zeb-mh/Tools/7z/7za.exe", ZEB_WINDOWS_7ZA_EXE);
+    }
+    storage->AddFileFrom("zeb-mh/Tools/7z/7za.exe", ZEB_WINDOWS_7ZA_EXE);
     s.Publish(s.PublishArchive("1.2.0"));
 
     const LauncherRun run = s.Run({Item("COMP_ID", "acme"), Item("COMP_PASS", "s3cret"),
                                    Item("CUST_ID", "c7"), Item("PRG_ARGS", "open 보고서.txt")});
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    EXPECT_TRUE(storage.WaitForRequestLine("GET /zeb-mh/Tools/7z/7za.exe 200"));
+    EXPECT_TRUE(storage->WaitForRequestLine("GET /zeb-mh/Tools/7z/7za.exe 200"));
     EXPECT_TRUE(SameBytes(s.ToolFile(), ZEB_WINDOWS_7ZA_EXE));
     const std::optional<SampleAppRecord> record = s.ProgramRecord();
     ASSERT_TRUE(record) << s.LogText();

@@ -54,8 +54,9 @@ std::wstring Env(const wchar_t* name) {
 }
 
 bool AppendToFile(const std::wstring& path, const std::string& bytes) {
-    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -70,7 +71,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     if (file == INVALID_HANDLE_VALUE) return false;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(file);
     return true;
 }
@@ -109,7 +111,8 @@ bool StartDebugViewer(DebugViewer& viewer, const std::wstring& outputFile) {
                                         L"DBWIN_BUFFER");
     viewer.stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!viewer.bufferReady || !viewer.dataReady || !viewer.section || !viewer.stop) return false;
-    viewer.view = static_cast<const char*>(MapViewOfFile(viewer.section, FILE_MAP_READ, 0, 0, 4096));
+    viewer.view =
+        static_cast<const char*>(MapViewOfFile(viewer.section, FILE_MAP_READ, 0, 0, 4096));
     if (viewer.view == nullptr) return false;
     viewer.thread = CreateThread(nullptr, 0, ReadDebugOutput, &viewer, 0, nullptr);
     return viewer.thread != nullptr;
@@ -193,9 +196,9 @@ std::wstring OwnArguments() {
 
 void WriteDotNetRelease(const std::wstring& release) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full",
-                        0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                        L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full", 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     const DWORD value = static_cast<DWORD>(std::wcstoul(release.c_str(), nullptr, 10));
     RegSetValueExW(key, L"Release", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),

@@ -45,7 +45,9 @@ std::vector<FileCopy> FilesBelow(const fs::path& folder) {
     return files;
 }
 
-bool SameBytes(const fs::path& a, const fs::path& b) { return ReadFileBytes(a) == ReadFileBytes(b); }
+bool SameBytes(const fs::path& a, const fs::path& b) {
+    return ReadFileBytes(a) == ReadFileBytes(b);
+}
 
 WindowsScenario::WindowsScenario(const std::string& windowsVersion) : prefix(windowsVersion) {
     server.SetUrlHost("localhost");

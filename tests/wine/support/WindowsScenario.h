@@ -63,10 +63,6 @@ public:
     // Publishes the program with launcher information that matches the built launcher.
     void Publish(const ProductInfo& program);
 
-    // The launcher's environment in the prefix: the test authority trusted (as a Windows
-    // path), the sample program told its short name and to record and end at once, the
-    // relay and debug-string traces on.
-    EnvChanges LauncherEnvironment(const EnvChanges& extra = {}) const;
     // Runs kLauncher with --PRG_ID="p1", the test update URL and items, and waits for it
     // (waitForAll: and for every process it started).
     LauncherRun Run(const std::vector<std::string>& items = {}, const EnvChanges& env = {},
@@ -92,6 +88,10 @@ public:
     std::string shortName = "Viewer";
 
 private:
+    // The launcher's environment in the prefix: the test authority trusted (as a Windows
+    // path), the sample program told its short name and to record and end at once, the
+    // relay and debug-string traces on.
+    EnvChanges LauncherEnvironment(const EnvChanges& extra = {}) const;
     std::string LauncherCommandLine(const std::vector<std::string>& items) const;
     // The helper's arguments for one run of commandLine; name: where its files go.
     std::vector<std::string> HelperRun(const std::string& commandLine, bool waitForAll,

@@ -33,7 +33,7 @@ int HexDigit(char c) {
 
 // Reads one escaped text starting at the L of L"...", leaving at after the closing quote and
 // the cut mark when there is one. False when the text is not there.
-bool ReadWideText(const std::string& line, size_t& at, std::string& text, bool& cut) {
+bool ReadWideText(const std::string& line, size_t& at, std::string& text) {
     if (line.compare(at, 2, "L\"") != 0) return false;
     at += 2;
     std::u16string units;
@@ -62,8 +62,7 @@ bool ReadWideText(const std::string& line, size_t& at, std::string& text, bool& 
     }
     if (at >= line.size()) return false;
     ++at;  // closing quote
-    cut = line.compare(at, 3, "...") == 0;
-    if (cut) at += 3;
+    if (line.compare(at, 3, "...") == 0) at += 3;
     text.clear();
     for (size_t i = 0; i < units.size(); ++i) {
         char32_t c = units[i];
@@ -93,10 +92,9 @@ std::vector<MessageBoxCall> FindMessageBoxCalls(const std::string& wineOutput) {
         if (at == std::string::npos) continue;
         at += std::string(kCall).size();
         MessageBoxCall call;
-        bool captionCut = false;
         // owner,address L"body",address L"caption",...
-        if (!SkipToText(line, at) || !ReadWideText(line, at, call.body, call.bodyCut) ||
-            !SkipToText(line, at) || !ReadWideText(line, at, call.caption, captionCut))
+        if (!SkipToText(line, at) || !ReadWideText(line, at, call.body) ||
+            !SkipToText(line, at) || !ReadWideText(line, at, call.caption))
             continue;
         calls.push_back(call);
     }

@@ -10,9 +10,8 @@
 #include <vector>
 
 struct MessageBoxCall {
-    std::string body;     // UTF-8
+    std::string body;     // UTF-8; perhaps only its beginning
     std::string caption;  // UTF-8
-    bool bodyCut = false;  // Wine showed only the body's beginning
 };
 
 // The calls in wine's output, in order.
