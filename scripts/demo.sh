@@ -5,23 +5,67 @@
 #   3. a second version is published; the next start asks the running program to close,
 #      backs the old installation up, installs the new one and starts it
 # Everything lives below demo/ in the repository; the server is stopped at the end.
+#
+#   scripts/demo.sh             the Linux build
+#   scripts/demo.sh --windows   the Windows build (x86-64) under Wine, in a Wine prefix below
+#                               demo/, with 7-Zip's Windows program as the 7-Zip tool
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+windows=0
+if [ "${1:-}" = "--windows" ]; then windows=1; fi
 bash scripts/setup.sh
-
-build=${ZEB_DEMO_BUILD_DIR:-build/release}
-cmake -S . -B "$build" -G Ninja -DZEB_SANITIZE=OFF >/dev/null
-cmake --build "$build" --target zeb_launcher_exe zeb-update-server zeb-sample-app
 
 demo=$root/demo
 port=8443
 prg_id=demo-app
 short_nm=ZebSample
-rm -rf "$demo"
-mkdir -p "$demo/certs" "$demo/server/releases" "$demo/server/zeb-mh/Tools/7z" "$demo/ProgramData"
 
-echo "== certificates: a local authority and a server certificate for 127.0.0.1"
+build=${ZEB_DEMO_BUILD_DIR:-build/release}
+cmake -S . -B "$build" -G Ninja -DZEB_SANITIZE=OFF >/dev/null
+if [ "$windows" = 1 ]; then
+  cmake --build "$build" --target zeb-update-server
+  # Under Wine, TLS matches certificate names only for host names: the launcher's built-in
+  # addresses name localhost.
+  bash scripts/thirdparty.sh x86_64
+  winbuild=${ZEB_DEMO_WINDOWS_BUILD_DIR:-build/win64}
+  cmake -S . -B "$winbuild" -G Ninja -C build/thirdparty/x86_64.cmake \
+    -DZEB_UPDATE_SERVER_URL="https://localhost:$port/comp/zeb/update/v1/" \
+    -DZEB_OBJECT_STORAGE_URL="https://localhost:$port/zeb-mh/" >/dev/null
+  cmake --build "$winbuild" --target zeb_launcher_exe zeb-sample-app
+  launcher_exe=$winbuild/ZEB.Launcher.exe
+  sample_app=$winbuild/tools/zeb-sample-app.exe
+  seven_zip=$(sed -n 's/^ZEB_TP_7ZA:FILEPATH=//p' "$winbuild/CMakeCache.txt")
+else
+  cmake --build "$build" --target zeb_launcher_exe zeb-update-server zeb-sample-app
+  launcher_exe=$build/ZEB.Launcher.exe
+  sample_app=$build/tools/zeb-sample-app
+  seven_zip=$(command -v 7zz)
+fi
+
+rm -rf "$demo"
+mkdir -p "$demo/certs" "$demo/server/releases" "$demo/server/zeb-mh/Tools/7z"
+
+# The server's host name in its addresses, where the program is installed, as the server
+# names it, and the launcher's data folder.
+if [ "$windows" = 1 ]; then
+  host=localhost
+  install_dir='%ProgramData%Vantrel\\Apps\\'"$short_nm"'\\'
+  prefix=$demo/wineprefix
+  program_data=$prefix/drive_c/ProgramData
+  export WINEPREFIX=$prefix WINEDEBUG=-all TMPDIR=$demo/tmp
+  export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers
+  mkdir -p "$TMPDIR"
+  # Windows programs with the ANSI code page of a Korean system.
+  wine() { env LC_ALL=ko_KR.UTF-8 wine "$@"; }
+else
+  host=127.0.0.1
+  install_dir="%ProgramData%Vantrel/Apps/$short_nm/"
+  program_data=$demo/ProgramData
+fi
+mkdir -p "$program_data"
+
+echo "== certificates: a local authority and a server certificate for 127.0.0.1 and localhost"
 certs=$demo/certs
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=zeb-demo-ca \
   -keyout "$certs/ca.key" -out "$certs/ca.pem" 2>/dev/null
@@ -31,8 +75,12 @@ printf 'basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1,DNS:localhost\n' 
 openssl x509 -req -in "$certs/server.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" \
   -CAcreateserial -days 2 -extfile "$certs/ext.cnf" -out "$certs/server.pem" 2>/dev/null
 
-echo "== release folder: Debian's 7-Zip as the launcher's 7-Zip tool"
-cp "$(command -v 7zz)" "$demo/server/zeb-mh/Tools/7z/7za.exe"
+if [ "$windows" = 1 ]; then
+  echo "== release folder: 7-Zip's Windows program (built from Debian's source) as the 7-Zip tool"
+else
+  echo "== release folder: Debian's 7-Zip as the launcher's 7-Zip tool"
+fi
+cp "$seven_zip" "$demo/server/zeb-mh/Tools/7z/7za.exe"
 
 # The launcher release matches the built launcher, so it does not replace itself here.
 launcher_version=$(sed -n 's/^project(ZEBLauncher VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -41,7 +89,7 @@ launcher_version=$(sed -n 's/^project(ZEBLauncher VERSION \([0-9.]*\).*/\1/p' CM
 publish() {
   local version=$1 stage=$demo/stage/$1 package_dir=$demo/server/files/$short_nm/$1
   mkdir -p "$stage" "$package_dir"
-  cp "$build/tools/zeb-sample-app" "$stage/$short_nm.exe"
+  cp "$sample_app" "$stage/$short_nm.exe"
   echo "$version" > "$stage/VERSION.txt"
   rm -f "$package_dir/$short_nm.7z"
   (cd "$stage" && 7zz a -bd -bso0 "$package_dir/$short_nm.7z" ./*)
@@ -53,10 +101,10 @@ publish() {
     "INSTALL_GB": "ZIP",
     "SHORT_NM": "$short_nm",
     "UP_VERSION": "$version",
-    "ROOT_DIR_CLI_INST": "%ProgramData%Vantrel/Apps/$short_nm/",
+    "ROOT_DIR_CLI_INST": "$install_dir",
     "RUN_EXE_NAME": "$short_nm.exe",
     "CFG_FROM_SVR": "",
-    "SVR_URL": "https://127.0.0.1:$port/",
+    "SVR_URL": "https://$host:$port/",
     "ROOT_DIR_SVR": "files/$short_nm/",
     "FILES": [
       {"FILE_NM": "$short_nm.7z", "SUB_DIR_SVR": "$version/", "SUB_DIR_CLI": "",
@@ -70,7 +118,7 @@ publish() {
     "ROOT_DIR_CLI_INST": "",
     "RUN_EXE_NAME": "ZEB.Launcher.exe",
     "CFG_FROM_SVR": "",
-    "SVR_URL": "https://127.0.0.1:$port/",
+    "SVR_URL": "https://$host:$port/",
     "ROOT_DIR_SVR": "files/ZebLauncher/",
     "FILES": []
   }
@@ -80,7 +128,7 @@ JSON
   echo "   published $short_nm $version"
 }
 
-echo "== update server on https://127.0.0.1:$port/"
+echo "== update server on https://$host:$port/"
 publish 1.0.0
 server_log=$demo/server.log
 "$build/tools/zeb-update-server" --port "$port" --cert "$certs/server.pem" --key "$certs/server.key" \
@@ -89,7 +137,11 @@ server_pid=$!
 cleanup() {
   kill "$server_pid" 2>/dev/null || true
   wait "$server_pid" 2>/dev/null || true
-  pkill -f "$demo/ProgramData/Vantrel/Apps/" 2>/dev/null || true
+  if [ "$windows" = 1 ]; then
+    wineserver -k 2>/dev/null || true  # the prefix's programs
+  else
+    pkill -f "$program_data/Vantrel/Apps/" 2>/dev/null || true
+  fi
 }
 trap cleanup EXIT
 for _ in $(seq 100); do
@@ -99,12 +151,34 @@ for _ in $(seq 100); do
 done
 grep -q "listening on" "$server_log" || { cat "$server_log"; echo "server did not start"; exit 1; }
 
-record=$demo/received_args.txt
-log=$demo/ProgramData/Vantrel/logs/zeb.cpp.log
+log=$program_data/Vantrel/logs/zeb.cpp.log
 # The switch file turns the log's debug lines on, so the log tells the whole story.
 mkdir -p "$(dirname "$log")"
 touch "$(dirname "$log")/enable_log_dbg.txt"
-app=$demo/ProgramData/Vantrel/Apps/$short_nm
+app=$program_data/Vantrel/Apps/$short_nm
+# What the program notes: its start, and an end asked for through its exit event.
+if [ "$windows" = 1 ]; then
+  echo
+  echo "== a Wine prefix for the demo (Korean code page): $prefix"
+  wine wineboot --init >/dev/null 2>&1
+  mkdir -p "$prefix/drive_c/ZebDemo"
+  cp "$launcher_exe" "$prefix/drive_c/ZebDemo/ZEB.Launcher.exe"
+  # The caller's command line, as a shortcut or a batch file hands it to Windows.
+  items='--CMD="run" --COMP_ID="demo-company" --COMP_PASS="demo-secret" --CUST_ID="user-1"'
+  items+=" --PRG_ID=\"$prg_id\" --PRG_ARGS=\"mode=demo\""
+  printf '@"C:\\ZebDemo\\ZEB.Launcher.exe" %s\r\n' "$items" > "$prefix/drive_c/ZebDemo/start.bat"
+  record=$prefix/drive_c/ZebDemo/received_args.txt
+  exit_record=$prefix/drive_c/ZebDemo/exit.txt
+  record_name='C:\ZebDemo\received_args.txt'
+  exit_record_name='C:\ZebDemo\exit.txt'
+  ca_name="Z:$(printf '%s' "$certs/ca.pem" | tr / '\\')"
+else
+  record=$demo/received_args.txt
+  exit_record=$demo/exit.txt
+  record_name=$record
+  exit_record_name=$exit_record
+  ca_name=$certs/ca.pem
+fi
 
 # run_launcher TITLE [ENV=VALUE ...]: one start of the launcher as a caller would make it.
 run_launcher() {
@@ -114,10 +188,16 @@ run_launcher() {
   rm -f "$record"
   local before
   before=$(wc -l < "$server_log")
-  env -u DISPLAY -u WAYLAND_DISPLAY ProgramData="$demo/ProgramData" SSL_CERT_FILE="$certs/ca.pem" \
-    ZEB_SAMPLE_APP_SHORT_NM="$short_nm" ZEB_SAMPLE_APP_RECORD="$record" "$@" \
-    "$build/ZEB.Launcher.exe" --CMD=run --COMP_ID=demo-company --COMP_PASS=demo-secret \
-    --CUST_ID=user-1 --PRG_ID="$prg_id" --PRG_ARGS="mode=demo" </dev/null 2>>"$demo/launcher.stderr"
+  if [ "$windows" = 1 ]; then
+    env -u DISPLAY -u WAYLAND_DISPLAY SSL_CERT_FILE="$ca_name" ZEB_SAMPLE_APP_SHORT_NM="$short_nm" \
+      ZEB_SAMPLE_APP_RECORD="$record_name" "$@" \
+      wine cmd /c 'C:\ZebDemo\start.bat' </dev/null >>"$demo/launcher.stderr" 2>&1
+  else
+    env -u DISPLAY -u WAYLAND_DISPLAY ProgramData="$program_data" SSL_CERT_FILE="$ca_name" \
+      ZEB_SAMPLE_APP_SHORT_NM="$short_nm" ZEB_SAMPLE_APP_RECORD="$record_name" "$@" \
+      "$launcher_exe" --CMD=run --COMP_ID=demo-company --COMP_PASS=demo-secret \
+      --CUST_ID=user-1 --PRG_ID="$prg_id" --PRG_ARGS="mode=demo" </dev/null 2>>"$demo/launcher.stderr"
+  fi
   for _ in $(seq 100); do [ -s "$record" ] && break; sleep 0.1; done
   echo "-- requests the server saw:"
   tail -n +"$((before + 1))" "$server_log" | sed 's/^/   /'
@@ -127,14 +207,14 @@ run_launcher() {
 }
 
 run_launcher "first start: nothing installed yet" ZEB_SAMPLE_APP_EXIT_AT_ONCE=1
-run_launcher "second start: everything current, the program keeps running"
+run_launcher "second start: everything current, the program keeps running" \
+  ZEB_SAMPLE_APP_EXIT_RECORD="$exit_record_name"
 running_pid=$(sed -n 's/^pid=//p' "$record")
 publish 1.1.0
 run_launcher "third start: version 1.1.0 published" ZEB_SAMPLE_APP_EXIT_AT_ONCE=1
-# Ended means gone, or a zombie its new parent has not collected yet.
-state=$(sed -n 's/^[^)]*) \(.\).*/\1/p' "/proc/$running_pid/stat" 2>/dev/null || true)
-if [ -n "$running_pid" ] && { [ -z "$state" ] || [ "$state" = Z ]; }; then
-  echo "-- the program of the second start (pid $running_pid) was asked to close and has ended"
+if grep -qx event "$exit_record" 2>/dev/null; then
+  echo "-- the program of the second start (pid $running_pid) was asked to close through its"
+  echo "   exit event and has ended"
 fi
 
 echo
@@ -143,4 +223,8 @@ sed 's/\r$//' "$log" | awk '/^[0-9][0-9]-[0-9][0-9] /{ skip = /CurlTransferPolic
 echo
 if grep -q "demo-secret" "$log"; then echo "the company pass reached the log"; exit 1; fi
 echo "== done: the server is stopped; everything is below demo/"
-echo "   (the launcher's debugger output, standard error here, is in demo/launcher.stderr)"
+if [ "$windows" = 1 ]; then
+  echo "   (Wine's own messages are in demo/launcher.stderr)"
+else
+  echo "   (the launcher's debugger output, standard error here, is in demo/launcher.stderr)"
+fi

@@ -30,6 +30,8 @@ std::optional<SampleAppRecord> ParseSampleAppRecord(const std::string& text) {
             record.cwd = value;
         } else if (key == "exe") {
             record.exe = value;
+        } else if (key == "cmdline") {
+            record.commandLine = value;
         } else if (key == "arg") {
             record.args.push_back(value);
         } else {

@@ -14,6 +14,7 @@ struct SampleAppRecord {
     unsigned pid = 0;
     std::string cwd;
     std::string exe;
+    std::string commandLine;  // as the system handed it over, program name included
     std::vector<std::string> args;
 };
 

@@ -118,7 +118,7 @@ int UpdateServerFixture::Stop() { return process_.Stop(); }
 bool UpdateServerFixture::Running() { return process_.Running(); }
 
 std::string UpdateServerFixture::FileUrl() const {
-    return "https://127.0.0.1:" + std::to_string(port_) + "/";
+    return "https://" + urlHost_ + ":" + std::to_string(port_) + "/";
 }
 
 std::string UpdateServerFixture::BaseUrl() const { return FileUrl() + kApiPath; }

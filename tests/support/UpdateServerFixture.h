@@ -84,11 +84,14 @@ public:
 
     int Port() const { return port_; }
     int Pid() const { return process_.pid(); }
-    // https://127.0.0.1:PORT/comp/zeb/update/v1/ (the update API base URL)
+    // HOST in the URLs below: 127.0.0.1 unless set here (the server listens on 127.0.0.1
+    // either way; its certificate names 127.0.0.1 and localhost). Set it before publishing.
+    void SetUrlHost(const std::string& host) { urlHost_ = host; }
+    // https://HOST:PORT/comp/zeb/update/v1/ (the update API base URL)
     std::string BaseUrl() const;
-    // https://127.0.0.1:PORT/ (the SVR_URL of files published here)
+    // https://HOST:PORT/ (the SVR_URL of files published here)
     std::string FileUrl() const;
-    // https://127.0.0.1:PORT/zeb-mh/ (the object-storage base URL of the 7-Zip tool)
+    // https://HOST:PORT/zeb-mh/ (the object-storage base URL of the 7-Zip tool)
     std::string ObjectStorageUrl() const;
     const std::filesystem::path& Folder() const { return folder_.path(); }
 
@@ -152,6 +155,7 @@ private:
     TempDir folder_;
     BackgroundProcess process_;
     int port_ = 0;
+    std::string urlHost_ = "127.0.0.1";
 };
 
 // Debian's 7-Zip command-line binary (package 7zip): /usr/bin/7zz, else 7zz on PATH.

@@ -7,12 +7,15 @@
 //   pid=<process id>
 //   cwd=<working directory>
 //   exe=<own path>
+//   cmdline=<command line> the whole command line as the system handed it over
 //   arg=<argument>        once per argument after argv[0], in order, bytes as received
 //
 // Environment:
 //   ZEB_SAMPLE_APP_SHORT_NM       short name of the exit event (default "zeb-sample-app")
 //   ZEB_SAMPLE_APP_IGNORE_EVENT=1 the event is ignored: the program runs until killed
 //   ZEB_SAMPLE_APP_EXIT_AT_ONCE=1 record and exit at once
+//   ZEB_SAMPLE_APP_EXIT_RECORD    a file written with "event" when the program ends because
+//                                 its exit event was signalled (not when it is killed)
 #include <string>
 #include <vector>
 
@@ -36,6 +39,7 @@ std::string MakeRecord(int argc, char** argv, const std::wstring& exe) {
     std::string record = "pid=" + std::to_string(os::CurrentProcessId()) + "\n";
     record += "cwd=" + Narrow(os::CurrentDirectory()) + "\n";
     record += "exe=" + Narrow(exe) + "\n";
+    record += "cmdline=" + Narrow(os::ProcessCommandLine()) + "\n";
     for (int i = 1; i < argc; ++i) record += std::string("arg=") + argv[i] + "\n";
     return record;
 }
@@ -69,6 +73,9 @@ int main(int argc, char** argv) {
                     os::SleepMs(10);  // a broken semaphore must not make this spin
                 }
             }
+            const std::wstring exitRecord =
+                os::GetEnv(L"ZEB_SAMPLE_APP_EXIT_RECORD").value_or(L"");
+            if (!exitRecord.empty()) WriteRecord(exitRecord, "event\n");
         } else {
             // Without an event only a kill ends the program.
             while (true) os::SleepMs(1000);
