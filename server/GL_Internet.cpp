@@ -295,7 +295,10 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::wstring url, std::wstring body, std:
 std::string DownloadPathBelow(const std::string& baseUrl, const std::string& serverPath) {
     std::string below = serverPath;
     if (!below.empty() && below.front() == '/') below.erase(0, 1);
-    return GL_STRING_ReplaceAllA(below, baseUrl + "/", "");
+    // Only a leading copy: removed from further in, the text around it could join into a
+    // new "../" (".", the base, "./").
+    if (below.starts_with(baseUrl + "/")) below.erase(0, baseUrl.size() + 1);
+    return below;
 }
 
 std::wstring PartialDownloadPath(const std::wstring& localPath) { return localPath + L".part"; }

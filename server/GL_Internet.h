@@ -14,8 +14,8 @@ using DownloadSizes = std::map<std::wstring, uint32_t>;
 using DownloadSizesA = std::map<std::string, uint32_t>;
 
 // What follows baseUrl (given without its closing '/') and "/" in the address a file is
-// fetched from: serverPath without one leading '/' and without every copy of baseUrl + "/"
-// (a server path may be given as a full URL below the base).
+// fetched from: serverPath without one leading '/' and, when it then starts with baseUrl +
+// "/" (a full URL below the base), without that.
 std::string DownloadPathBelow(const std::string& baseUrl, const std::string& serverPath);
 
 // The file a download of localPath writes into (localPath + ".part"); only a complete file
