@@ -101,7 +101,8 @@ bool IsSafeRelativeFolder(const std::wstring& folder) {
 }
 
 bool IsSafeServerPath(const std::wstring& path) {
-    const std::wstring decoded = DecodeAsciiEscapes(path);
+    // After a '?' or '#' the address holds its query or fragment: "..?x" names "..".
+    const std::wstring decoded = DecodeAsciiEscapes(path.substr(0, path.find_first_of(L"?#")));
     std::wstring component;
     for (size_t i = 0; i <= decoded.size(); ++i) {
         if (i == decoded.size() || IsSeparator(decoded[i])) {

@@ -33,5 +33,6 @@ bool IsSafeFileName(const std::wstring& name);
 // A relative folder such as "bin\\x86\\" (may be empty): not absolute, no ".." component.
 bool IsSafeRelativeFolder(const std::wstring& folder);
 // A server path (ROOT_DIR_SVR + SUB_DIR_SVR + FILE_NM) that stays below SVR_URL's path: no
-// ".." component, separated by '/' or '\\', also when written with percent escapes.
+// ".." component, separated by '/' or '\\', also when written with percent escapes, in the
+// part before the first '?' or '#' (the address's path ends there).
 bool IsSafeServerPath(const std::wstring& path);
