@@ -18,8 +18,9 @@ std::wstring ReadStoredPcGuid(const std::wstring& path) {
     GL_FILE_Read(path, text);
     JsonDocument document;
     if (!ParseJsonText(text, document) || !document.IsObject()) return std::wstring();
-    const auto member = document.FindMember(L"PC_GUID");
-    if (member == document.MemberEnd() || !member->value.IsString()) return std::wstring();
+    const JsonValue& root = document;
+    const auto member = root.FindMember(L"PC_GUID");
+    if (member == root.MemberEnd() || !member->value.IsString()) return std::wstring();
     return std::wstring(member->value.GetString(), member->value.GetStringLength());
 }
 

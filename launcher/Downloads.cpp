@@ -8,7 +8,6 @@
 #include "common/GL_String.h"
 #include "common/os/os.h"
 #include "launcher/LauncherContext.h"
-#include "server/GL_Internet.h"
 #include "server/GL_InternetFtp.h"
 
 namespace {
@@ -102,7 +101,8 @@ bool IsSafeRelativeFolder(const std::wstring& folder) {
 }
 
 bool IsSafeServerPath(const std::wstring& path) {
-    const std::wstring decoded = DecodeAsciiEscapes(path);
+    // After a '?' or '#' the address holds its query or fragment: "..?x" names "..".
+    const std::wstring decoded = DecodeAsciiEscapes(path.substr(0, path.find_first_of(L"?#")));
     std::wstring component;
     for (size_t i = 0; i <= decoded.size(); ++i) {
         if (i == decoded.size() || IsSeparator(decoded[i])) {
@@ -133,21 +133,16 @@ bool SplitFtpAddress(const std::wstring& address, std::wstring& server, int& por
     return true;
 }
 
-int DownloadFiles(UpdateInfo& info) {
-    LauncherContext& ctx = Context();
-    ctx.programUpdateFolder = ctx.updateFolder + ctx.request.programId + os::kSepStr;
-    ctx.backupFolder = ctx.programUpdateFolder + L"temp" + os::kSepStr;
-
+int PlanDownloads(UpdateInfo& info, const std::wstring& updateFolder, DownloadSet& files,
+                  DownloadSizes& sizes) {
     // Nothing may be written outside the update folders on the server's word.
     if (!CheckNames(info)) return kStatusUnsafeName;
 
     const std::wstring downloadFolder =
-        ctx.updateFolder + info.SHORT_NM + os::kSepStr + L"download" + os::kSepStr;
+        updateFolder + info.SHORT_NM + os::kSepStr + L"download" + os::kSepStr;
     const std::wstring versionFolder =
         downloadFolder + GL_STRING_ReplaceAll(info.UP_VERSION, L".", L"_") + os::kSepStr;
 
-    DownloadSet files;
-    DownloadSizes sizes;
     for (auto& [key, file] : info.FILES) {
         file.SVR_FILE_PATH = info.ROOT_DIR_SVR + file.SUB_DIR_SVR + file.FILE_NM;
         file.CLI_DOWNLOAD_PATH = versionFolder + file.FILE_NM;
@@ -159,6 +154,18 @@ int DownloadFiles(UpdateInfo& info) {
         else
             sizes.erase(file.CLI_DOWNLOAD_PATH);
     }
+    return 0;
+}
+
+int DownloadFiles(UpdateInfo& info) {
+    LauncherContext& ctx = Context();
+    ctx.programUpdateFolder = ctx.updateFolder + ctx.request.programId + os::kSepStr;
+    ctx.backupFolder = ctx.programUpdateFolder + L"temp" + os::kSepStr;
+
+    DownloadSet files;
+    DownloadSizes sizes;
+    if (const int status = PlanDownloads(info, ctx.updateFolder, files, sizes); status != 0)
+        return status;
 
     if (info.SVR_URL.starts_with(L"https://")) {
         if (!GL_INTERNET_HTTPDownloadToFileByCurl(info.SVR_URL, files, true, sizes))

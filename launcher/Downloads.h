@@ -3,11 +3,19 @@
 #include <string>
 
 #include "launcher/UpdateInfo.h"
+#include "server/GL_Internet.h"
 
 // Downloads every file of info from its SVR_URL (HTTPS for an exact "https://" prefix,
 // FTP otherwise). Fills SVR_FILE_PATH and CLI_DOWNLOAD_PATH of every entry and sets the
 // program update folder and the backup folder of the context. 0 when every file arrived.
 int DownloadFiles(UpdateInfo& info);
+
+// Where the files of info come from and go to, without fetching anything: fills
+// SVR_FILE_PATH (ROOT_DIR_SVR + SUB_DIR_SVR + FILE_NM) and CLI_DOWNLOAD_PATH (the version
+// folder below updateFolder + FILE_NM) of every entry, and the set and sizes to fetch.
+// 0, or 15 (logged) when a name of the server data would leave its folder.
+int PlanDownloads(UpdateInfo& info, const std::wstring& updateFolder, DownloadSet& files,
+                  DownloadSizes& sizes);
 
 // Makes sure the 7-Zip tool is in the tools folder, fetching it from the object storage
 // when it is missing or empty. 0 when it is present afterwards, else 10.
@@ -25,5 +33,6 @@ bool IsSafeFileName(const std::wstring& name);
 // A relative folder such as "bin\\x86\\" (may be empty): not absolute, no ".." component.
 bool IsSafeRelativeFolder(const std::wstring& folder);
 // A server path (ROOT_DIR_SVR + SUB_DIR_SVR + FILE_NM) that stays below SVR_URL's path: no
-// ".." component, separated by '/' or '\\', also when written with percent escapes.
+// ".." component, separated by '/' or '\\', also when written with percent escapes, in the
+// part before the first '?' or '#' (the address's path ends there).
 bool IsSafeServerPath(const std::wstring& path);

@@ -2,6 +2,7 @@
 #include "launcher/MinSpec.h"
 
 #include <climits>
+#include <utility>
 
 #include "common/GL_Debug.h"
 #include "common/JsonTypes.h"
@@ -60,47 +61,58 @@ bool Refuse(int status, const std::wstring& message) {
 
 }  // namespace
 
-bool CheckMinSpec(const std::wstring& minSpec) {
+bool ParseMinSpec(const std::wstring& text, MinSpec& spec) {
     JsonDocument document;
-    Member winVer, dotNetEnabled, dotNetVer, dotNetUrl, vcEnabled, vcVer, vcUrl;
-    bool usable = ParseJsonText(minSpec, document);
-    if (usable) {
-        winVer = ReadMember(document, L"/WIN_VER");
-        dotNetEnabled = ReadMember(document, L"/DOTNET_FX/ENABLED");
-        dotNetVer = ReadMember(document, L"/DOTNET_FX/VER");
-        dotNetUrl = ReadMember(document, L"/DOTNET_FX/URL");
-        vcEnabled = ReadMember(document, L"/VC_REDIST/ENABLED");
-        vcVer = ReadMember(document, L"/VC_REDIST/VER");
-        vcUrl = ReadMember(document, L"/VC_REDIST/URL");
-        for (const Member* member :
-             {&winVer, &dotNetEnabled, &dotNetVer, &dotNetUrl, &vcEnabled, &vcVer, &vcUrl})
-            usable = usable && member->usable;
-    }
-    int required = 0;
-    if (usable && winVer.present) usable = ParseVersionIndex(winVer.text, required);
-    if (!usable) {
+    if (!ParseJsonText(text, document)) return false;
+    const Member winVer = ReadMember(document, L"/WIN_VER");
+    const Member dotNetEnabled = ReadMember(document, L"/DOTNET_FX/ENABLED");
+    const Member dotNetVer = ReadMember(document, L"/DOTNET_FX/VER");
+    const Member dotNetUrl = ReadMember(document, L"/DOTNET_FX/URL");
+    const Member vcEnabled = ReadMember(document, L"/VC_REDIST/ENABLED");
+    const Member vcVer = ReadMember(document, L"/VC_REDIST/VER");
+    const Member vcUrl = ReadMember(document, L"/VC_REDIST/URL");
+    for (const Member* member :
+         {&winVer, &dotNetEnabled, &dotNetVer, &dotNetUrl, &vcEnabled, &vcVer, &vcUrl})
+        if (!member->usable) return false;
+    MinSpec parsed;
+    if (winVer.present && !ParseVersionIndex(winVer.text, parsed.windowsVersion)) return false;
+    parsed.dotNetEnabled = !dotNetEnabled.present || dotNetEnabled.text == L"true";
+    parsed.dotNetVersion = dotNetVer.text;
+    parsed.dotNetUrl = dotNetUrl.text;
+    parsed.vcRedistEnabled = vcEnabled.present && vcEnabled.text == L"true";
+    parsed.vcRedistVersion = vcVer.text;
+    parsed.vcRedistUrl = vcUrl.text;
+    spec = std::move(parsed);
+    return true;
+}
+
+bool CheckMinSpec(const std::wstring& minSpec) {
+    MinSpec spec;
+    if (!ParseMinSpec(minSpec, spec)) {
         GL_LOG('E', 0, 3, L"json 파싱 오류\r\n%s", minSpec);
         ShowTimedMessage(L"업데이트를 위한 최소 사양정보(MIN_SPEC) 파싱 실패", std::wstring());
         return false;
     }
 
-    if (winVer.present) {
+    if (spec.windowsVersion >= 0) {
         const int current = GetWindowsVersion();
         if (current == -1) return Refuse(4, L"윈도우 운영체제 버전확인 실패");
-        if (current < required)
+        if (current < spec.windowsVersion)
             return Refuse(5, GL_DEBUG_FormatMessage(L"윈도우 운영체제 버전이 낮음(최소 %s이상)",
-                                                    WindowsVersionName(required)));
+                                                    WindowsVersionName(spec.windowsVersion)));
     }
 
-    if (!dotNetEnabled.present || dotNetEnabled.text == L"true") {
-        if (dotNetVer.text.empty() || dotNetUrl.text.empty()) return true;
-        if (InstallDotNetFramework(dotNetVer.text, dotNetUrl.text) != 0)
-            return Refuse(6, GL_DEBUG_FormatMessage(L"닷넷 버전확인/설치 실패(%s)", dotNetVer.text));
+    if (spec.dotNetEnabled) {
+        if (spec.dotNetVersion.empty() || spec.dotNetUrl.empty()) return true;
+        if (InstallDotNetFramework(spec.dotNetVersion, spec.dotNetUrl) != 0)
+            return Refuse(6, GL_DEBUG_FormatMessage(L"닷넷 버전확인/설치 실패(%s)",
+                                                    spec.dotNetVersion));
     }
 
-    if (!vcEnabled.present || vcEnabled.text != L"true") return true;
-    if (vcVer.text.empty() || vcUrl.text.empty()) return true;
-    if (InstallVcRedist(vcVer.text, vcUrl.text) != 0)
-        return Refuse(7, GL_DEBUG_FormatMessage(L"VC_REDIST 버전확인/설치 실패(%s)", vcVer.text));
+    if (!spec.vcRedistEnabled) return true;
+    if (spec.vcRedistVersion.empty() || spec.vcRedistUrl.empty()) return true;
+    if (InstallVcRedist(spec.vcRedistVersion, spec.vcRedistUrl) != 0)
+        return Refuse(7, GL_DEBUG_FormatMessage(L"VC_REDIST 버전확인/설치 실패(%s)",
+                                                spec.vcRedistVersion));
     return true;
 }

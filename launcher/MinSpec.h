@@ -10,6 +10,21 @@
 // Every failure is logged and shown to the user.
 bool CheckMinSpec(const std::wstring& minSpec);
 
+// What a MIN_SPEC text asks for. Absent texts are empty.
+struct MinSpec {
+    int windowsVersion = -1;  // index of the version table WIN_VER names; -1 without WIN_VER
+    bool dotNetEnabled = true;  // DOTNET_FX/ENABLED absent or "true"
+    std::wstring dotNetVersion;
+    std::wstring dotNetUrl;
+    bool vcRedistEnabled = false;  // VC_REDIST/ENABLED "true"
+    std::wstring vcRedistVersion;
+    std::wstring vcRedistUrl;
+};
+// False (nothing logged) when the text is not JSON, a member is not a string, or WIN_VER
+// names no index of the version table (leading blanks and a sign allowed, then digits up
+// to the first other character).
+bool ParseMinSpec(const std::wstring& text, MinSpec& spec);
+
 // 0 when the installed .NET release reaches version, before or after installing it from
 // url; otherwise 5 (unusable version text), 10, 20, 30 or 50. An installer still running
 // after the wait (30 minutes) is logged with status 40 and left running; the release it

@@ -162,9 +162,9 @@ int UpdateLauncherProcPost() {
         return FailPost(80, 12, L"런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 파싱 실패");
     GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 업데이트 정보 임시파일 파싱: %s", pending);
 
-    const auto member = ctx.serverDocument.IsObject() ? ctx.serverDocument.FindMember(kArgsMember)
-                                                      : ctx.serverDocument.MemberEnd();
-    if (!ctx.serverDocument.IsObject() || member == ctx.serverDocument.MemberEnd() ||
+    const JsonValue& server = ctx.serverDocument;
+    const auto member = server.IsObject() ? server.FindMember(kArgsMember) : server.MemberEnd();
+    if (!server.IsObject() || member == server.MemberEnd() ||
         !member->value.IsString())
         return FailPost(81, 14,
                         std::wstring(L"런처 업데이트 후처리 중 인자읽기 실패1: ") + kArgsMember);

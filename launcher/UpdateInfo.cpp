@@ -88,12 +88,10 @@ std::wstring KindOfSingleFile(const std::wstring& fileName) {
 
 int ParseUpdateInfo(JsonDocument& document, bool forLauncher, UpdateInfo& info) {
     const std::wstring memberName = forLauncher ? L"UPDATE_LAUNCHER_INFO" : L"UPDATE_PRG_INFO";
-    const auto found = document.IsObject() ? document.FindMember(memberName.c_str())
-                                           : JsonValue::MemberIterator();
-    if (!document.IsObject() || found == document.MemberEnd())
+    if (!document.IsObject() || !document.HasMember(memberName.c_str()))
         return GL_LOG_PARSE(53, L"설정내역에서 프로그램 업데이트 정보에 해당하는 내용 찾기 실패: %s",
                             memberName);
-    JsonValue& node = found->value;
+    JsonValue& node = document[memberName.c_str()];
 
     const JsonValue* need = JsonPointer(L"/NeedToUpdate").Get(node);
     info.NeedToUpdate = need != nullptr && need->IsTrue();

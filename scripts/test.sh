@@ -19,3 +19,8 @@ cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build"
 jobs=$(( $(nproc) * 3 ))
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+# Fuzz smoke (plain run only): every fuzz target for 20 seconds; any finding fails.
+if [ "${1:-}" != "--sanitize" ]; then
+  bash scripts/fuzz.sh --smoke --no-setup
+fi

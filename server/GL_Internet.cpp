@@ -126,9 +126,7 @@ uint64_t LocalFileSize(const std::wstring& path) {
 // the update data, 0 when none was given.
 bool DownloadOne(const std::string& baseUrl, const std::string& localPath,
                  const std::string& serverPathGiven, bool overwrite, uint32_t expectedSize) {
-    std::string serverPath = serverPathGiven;
-    if (!serverPath.empty() && serverPath.front() == '/') serverPath.erase(0, 1);
-    serverPath = GL_STRING_ReplaceAllA(serverPath, baseUrl + "/", "");
+    const std::string serverPath = DownloadPathBelow(baseUrl, serverPathGiven);
     const std::string url = baseUrl + "/" + serverPath;
     // Checked before the local file is touched, so a bad entry costs nothing installed.
     if (serverPath.empty() || localPath.empty()) {
@@ -292,6 +290,15 @@ bool GL_INTERNET_HTTPSendRequestByCurl(std::wstring url, std::wstring body, std:
         if (os::Utf8ToWide(received, decoded)) reply = std::move(decoded);
     }
     return ok;
+}
+
+std::string DownloadPathBelow(const std::string& baseUrl, const std::string& serverPath) {
+    std::string below = serverPath;
+    if (!below.empty() && below.front() == '/') below.erase(0, 1);
+    // Only a leading copy: removed from further in, the text around it could join into a
+    // new "../" (".", the base, "./").
+    if (below.starts_with(baseUrl + "/")) below.erase(0, baseUrl.size() + 1);
+    return below;
 }
 
 std::wstring PartialDownloadPath(const std::wstring& localPath) { return localPath + L".part"; }

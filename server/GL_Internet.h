@@ -13,6 +13,11 @@ using DownloadSetA = std::map<std::string, std::string>;
 using DownloadSizes = std::map<std::wstring, uint32_t>;
 using DownloadSizesA = std::map<std::string, uint32_t>;
 
+// What follows baseUrl (given without its closing '/') and "/" in the address a file is
+// fetched from: serverPath without one leading '/' and, when it then starts with baseUrl +
+// "/" (a full URL below the base), without that.
+std::string DownloadPathBelow(const std::string& baseUrl, const std::string& serverPath);
+
 // The file a download of localPath writes into (localPath + ".part"); only a complete file
 // gets the real name, so a download cut short never passes for the file.
 std::wstring PartialDownloadPath(const std::wstring& localPath);

@@ -30,16 +30,17 @@ int ST_PACKET::Parse(std::wstring text, bool keepData) {
         return GL_LOG_FN(L"ST_PACKET::Parse", 'E', 0, 5, L"json 파싱 오류\r\n%s", packetText);
     // Another top-level value holds none of the members; the caller sees no "OK".
     if (!document.IsObject()) return 0;
+    const JsonValue& root = document;
 
-    const auto result = document.FindMember(L"RESULT");
-    if (result != document.MemberEnd() && result->value.IsNull())
+    const auto result = root.FindMember(L"RESULT");
+    if (result != root.MemberEnd() && result->value.IsNull())
         return GL_LOG_FN(L"ST_PACKET::Parse", 'E', 0, 10, L"RESULT 항목 누락");
-    TakeString(document, L"RESULT", RESULT);
-    TakeString(document, L"MESSAGE", MESSAGE);
-    TakeString(document, L"MESSAGE_DEBUG", MESSAGE_DEBUG);
+    TakeString(root, L"RESULT", RESULT);
+    TakeString(root, L"MESSAGE", MESSAGE);
+    TakeString(root, L"MESSAGE_DEBUG", MESSAGE_DEBUG);
 
-    const auto data = document.FindMember(L"DATA");
-    if (data != document.MemberEnd() && data->value.IsArray() && !data->value.Empty()) {
+    const auto data = root.FindMember(L"DATA");
+    if (data != root.MemberEnd() && data->value.IsArray() && !data->value.Empty()) {
         if (!keepData) {
             DATA.push_back(L"do not use this data.");
         } else {
@@ -52,6 +53,6 @@ int ST_PACKET::Parse(std::wstring text, bool keepData) {
         }
     }
 
-    TakeString(document, L"TIME_STAMP", TIME_STAMP);
+    TakeString(root, L"TIME_STAMP", TIME_STAMP);
     return 0;
 }

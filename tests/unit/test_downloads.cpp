@@ -243,8 +243,34 @@ INSTANTIATE_TEST_SUITE_P(
         ServerPathCase{"EncodedDots", L"viewer/", L"%2e%2E/%2e./", L"pack.7z"},
         ServerPathCase{"EncodedSeparators", L"viewer/", L"..%2f..%5C", L"pack.7z"},
         ServerPathCase{"MadeByJoining", L"viewer/.", L"./x/", L"pack.7z"},
-        ServerPathCase{"RootAlone", L"..", L"/", L"pack.7z"}),
+        ServerPathCase{"RootAlone", L"..", L"/", L"pack.7z"},
+        // The address's path ends at "?" or "#": the name before them is ".."
+        ServerPathCase{"DotsBeforeQuery", L"", L"", L"..?pack.7z"},
+        ServerPathCase{"DotsBeforeFragment", L"", L"", L"..#pack.7z"},
+        ServerPathCase{"EncodedDotsBeforeQuery", L"", L"", L"%2e.?pack.7z"}),
     [](const auto& param) { return std::string(param.param.label); });
+
+TEST_F(DownloadsTest, ACopyOfTheBaseInsideTheServerPathStaysPartOfThePath) {
+    // ".", the base and "./": with the base taken out they would join into "../".
+    host.Put("/pack.7z", "outside the base");
+    info.ROOT_DIR_SVR = L"." + info.SVR_URL + L"/.";
+    AddFile(info, File(L"pack.7z", L"/"));
+
+    EXPECT_EQ(DownloadFiles(info), 10);  // no such file below the base
+
+    ASSERT_FALSE(host.Requests().empty());
+    for (const std::string& path : host.Requests()) EXPECT_TRUE(path.starts_with("/files/")) << path;
+    EXPECT_FALSE(fs::exists(VersionFolder() / "pack.7z"));
+}
+
+TEST(DownloadAddress, OnlyALeadingCopyOfTheBaseIsTakenOff) {
+    EXPECT_EQ(DownloadPathBelow("https://h/b", "viewer/pack.7z"), "viewer/pack.7z");
+    EXPECT_EQ(DownloadPathBelow("https://h/b", "/viewer/pack.7z"), "viewer/pack.7z");
+    EXPECT_EQ(DownloadPathBelow("https://h/b", "https://h/b/viewer/pack.7z"), "viewer/pack.7z");
+    EXPECT_EQ(DownloadPathBelow("https://h/b", "/https://h/b/pack.7z"), "pack.7z");
+    EXPECT_EQ(DownloadPathBelow("https://h/b", ".https://h/b/./pack.7z"), ".https://h/b/./pack.7z");
+    EXPECT_EQ(DownloadPathBelow("https://h/b", "x/https://h/b/y"), "x/https://h/b/y");
+}
 
 TEST(SafeNames, ServerPathsThatStayBelowTheBasePass) {
     EXPECT_TRUE(IsSafeServerPath(L"viewer/bin/pack.7z"));
@@ -252,6 +278,8 @@ TEST(SafeNames, ServerPathsThatStayBelowTheBasePass) {
     EXPECT_TRUE(IsSafeServerPath(L"viewer/..hidden/a..b/pack..7z"));
     EXPECT_TRUE(IsSafeServerPath(L"viewer/%2e%2e%2e/100%25/%zz/%2"));
     EXPECT_TRUE(IsSafeServerPath(L"뷰어/팩.7z"));
+    EXPECT_TRUE(IsSafeServerPath(L"viewer/pack.7z?../..#/.."));  // query and fragment
+    EXPECT_TRUE(IsSafeServerPath(L"viewer/..%3F"));  // an escaped "?" is part of the name
     EXPECT_FALSE(IsSafeServerPath(L".."));
     EXPECT_FALSE(IsSafeServerPath(L"a/%2E%2E"));
 }

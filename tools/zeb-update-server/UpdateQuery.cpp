@@ -31,8 +31,7 @@ void DecideUpdate(rapidjson::Document& doc, const char* infoName, std::string_vi
     const rapidjson::Value& version = info["UP_VERSION"];
     const bool behind =
         ClientIsBehind(clientVersion, {version.GetString(), version.GetStringLength()});
-    auto member = info.FindMember("NeedToUpdate");
-    if (member != info.MemberEnd()) member->value.SetBool(behind);
+    if (info.HasMember("NeedToUpdate")) info["NeedToUpdate"].SetBool(behind);
     else info.AddMember("NeedToUpdate", behind, doc.GetAllocator());
 }
 
@@ -54,8 +53,9 @@ Envelope AnswerUpdateQuery(const std::filesystem::path& folder,
     if (const rapidjson::ParseResult parsed = ParseJsonInput(request, body); parsed.IsError())
         return Failure("ERROR", "the request is not JSON", DescribeParseFailure(parsed));
     if (!request.IsObject()) return Failure("ERROR", "the request is not a JSON object");
-    auto prgIdMember = request.FindMember("PRG_ID");
-    if (prgIdMember == request.MemberEnd() || !prgIdMember->value.IsString())
+    const rapidjson::Value& fields = request;
+    const auto prgIdMember = fields.FindMember("PRG_ID");
+    if (prgIdMember == fields.MemberEnd() || !prgIdMember->value.IsString())
         return Failure("ERROR", "PRG_ID is missing or not a string");
     const std::string prgId(prgIdMember->value.GetString(),
                             prgIdMember->value.GetStringLength());
