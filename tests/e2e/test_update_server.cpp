@@ -72,7 +72,7 @@ protected:
         info.runExeName = "viewer.exe";
         info.serverUrl = server.FileUrl();
         info.rootDirSvr = "files/Viewer/";
-        info.files.push_back({"Viewer.7z", version + "/", "", version, 1234, 1234, "7Z"});
+        info.files.push_back({"Viewer.7z", version + "/", "", version, 1234, 1234, "7Z", ""});
         return info;
     }
 
