@@ -27,8 +27,8 @@ constexpr uintmax_t kTotalBytes = uintmax_t{2} << 30;
 constexpr int kRounds = 5;
 
 void MakeTree(const fs::path& root) {
-    const uintmax_t size = kTotalBytes / kFiles;
-    auto make = [size](const fs::path& file) {
+    constexpr uintmax_t size = kTotalBytes / kFiles;
+    auto make = [](const fs::path& file) {
         std::FILE* f = std::fopen(file.c_str(), "wb");
         if (f != nullptr) std::fclose(f);
         fs::resize_file(file, size);

@@ -34,3 +34,12 @@ function(zeb_release_keys_source output function)
        "// Made by the build from its release key files; not edited by hand.\n#include \"launcher/ReleaseKeys.h\"\n\n${body}"
        @ONLY)
 endfunction()
+
+# A static library TARGET holding one key list as BuildReleaseKeys(), generated as
+# generated/TARGET.cpp from the key files given.
+function(zeb_release_keys_library target)
+  set(source "${CMAKE_BINARY_DIR}/generated/${target}.cpp")
+  zeb_release_keys_source("${source}" BuildReleaseKeys ${ARGN})
+  add_library(${target} STATIC "${source}")
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+endfunction()

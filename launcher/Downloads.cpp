@@ -7,6 +7,7 @@
 #include "common/GL_File.h"
 #include "common/GL_String.h"
 #include "common/os/os.h"
+#include "launcher/FileDigest.h"
 #include "launcher/LauncherContext.h"
 #include "server/GL_InternetFtp.h"
 
@@ -24,6 +25,8 @@ bool HasDrive(const std::wstring& path) {
 }
 
 constexpr int kStatusUnsafeName = 15;
+constexpr int kStatusHashDiffers = 20;
+constexpr int kStatusHashMissing = 25;
 
 bool RefuseName(const std::wstring& member, const std::wstring& value) {
     GL_LOG_FN(L"DownloadFiles", 'E', 0, kStatusUnsafeName,
@@ -43,6 +46,32 @@ bool CheckNames(const UpdateInfo& info) {
         // Checked joined: "a/." and "./b" make a way up only together.
         const std::wstring serverPath = info.ROOT_DIR_SVR + file.SUB_DIR_SVR + file.FILE_NM;
         if (!IsSafeServerPath(serverPath)) return RefuseName(L"SVR_FILE_PATH", serverPath);
+    }
+    return true;
+}
+
+// A build with keys fetches nothing the signed release does not name a hash for.
+bool EveryFileHasHash(const UpdateInfo& info) {
+    if (!ReleaseHashesRequired()) return true;
+    for (const auto& [key, file] : info.FILES) {
+        if (file.FILE_SHA256.empty()) {
+            GL_LOG_FN(L"DownloadFiles", 'E', 0, kStatusHashMissing, L"해시 정보 없는 파일: %s",
+                      file.FILE_NM);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every fetched file whose release names a hash must have it; one that does not is deleted
+// before anything can run it.
+bool FetchedFilesMatch(const DownloadHashes& hashes) {
+    for (const auto& [localPath, hash] : hashes) {
+        if (CheckFileSha256(localPath, hash) == DigestCheck::kMatch) continue;
+        GL_FILE_Delete(localPath);
+        GL_LOG_FN(L"DownloadFiles", 'E', 0, kStatusHashDiffers, L"다운로드 파일 해시 불일치: %s",
+                  localPath);
+        return false;
     }
     return true;
 }
@@ -134,9 +163,10 @@ bool SplitFtpAddress(const std::wstring& address, std::wstring& server, int& por
 }
 
 int PlanDownloads(UpdateInfo& info, const std::wstring& updateFolder, DownloadSet& files,
-                  DownloadSizes& sizes) {
+                  DownloadSizes& sizes, DownloadHashes& hashes) {
     // Nothing may be written outside the update folders on the server's word.
     if (!CheckNames(info)) return kStatusUnsafeName;
+    if (!EveryFileHasHash(info)) return kStatusHashMissing;
 
     const std::wstring downloadFolder =
         updateFolder + info.SHORT_NM + os::kSepStr + L"download" + os::kSepStr;
@@ -153,6 +183,11 @@ int PlanDownloads(UpdateInfo& info, const std::wstring& updateFolder, DownloadSe
             sizes[file.CLI_DOWNLOAD_PATH] = static_cast<uint32_t>(file.FILE_SIZE);
         else
             sizes.erase(file.CLI_DOWNLOAD_PATH);
+        // Likewise its hash.
+        if (!file.FILE_SHA256.empty())
+            hashes[file.CLI_DOWNLOAD_PATH] = file.FILE_SHA256;
+        else
+            hashes.erase(file.CLI_DOWNLOAD_PATH);
     }
     return 0;
 }
@@ -164,36 +199,49 @@ int DownloadFiles(UpdateInfo& info) {
 
     DownloadSet files;
     DownloadSizes sizes;
-    if (const int status = PlanDownloads(info, ctx.updateFolder, files, sizes); status != 0)
+    DownloadHashes hashes;
+    if (const int status = PlanDownloads(info, ctx.updateFolder, files, sizes, hashes);
+        status != 0)
         return status;
 
     if (info.SVR_URL.starts_with(L"https://")) {
         if (!GL_INTERNET_HTTPDownloadToFileByCurl(info.SVR_URL, files, true, sizes))
             return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
-        return 0;
+    } else {
+        std::wstring server;
+        int port = 0;
+        if (!SplitFtpAddress(info.SVR_URL, server, port))
+            return GL_LOG('E', 0, 5, L"잘못된 svr_url 형식: %s", info.SVR_URL);
+        if (!GL_FTP_Function(server, port, kFtpUser, kFtpPassword, true, nullptr, files, sizes))
+            return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
     }
-
-    std::wstring server;
-    int port = 0;
-    if (!SplitFtpAddress(info.SVR_URL, server, port))
-        return GL_LOG('E', 0, 5, L"잘못된 svr_url 형식: %s", info.SVR_URL);
-    if (!GL_FTP_Function(server, port, kFtpUser, kFtpPassword, true, nullptr, files, sizes))
-        return GL_LOG('E', 0, 10, L"업데이트된 파일 다운로드 실패");
-    return 0;
+    return FetchedFilesMatch(hashes) ? 0 : kStatusHashDiffers;
 }
 
-int Download7zFrom(const std::wstring& objectStorageUrl) {
+int Download7zFrom(const std::wstring& objectStorageUrl, const std::wstring& expectedSha256) {
     const std::wstring& tool = Context().sevenZipProgram;
+    const bool hashed = !expectedSha256.empty();
+    if (!hashed && ReleaseHashesRequired())
+        return GL_LOG_FN(L"Download7z", 'E', 0, 15, L"7za.exe 해시 정보 없음");
     if (GL_FILE_Exists(tool)) {
         uint32_t size = 0;
         if (GL_FILE_GetSize(tool, size) != 0) size = 0;
-        if (size > 0) return 0;
+        if (size > 0) {
+            if (!hashed || CheckFileSha256(tool, expectedSha256) == DigestCheck::kMatch) return 0;
+            GL_LOG_FN(L"Download7z", 'E', 0, 5, L"7za.exe 해시 불일치, 다시 다운로드: %s", tool);
+        }
         GL_FILE_Delete(tool);
     }
     DownloadSet files{{tool, kSevenZipObject}};
     if (!GL_INTERNET_HTTPDownloadToFileByCurl(objectStorageUrl, files, true))
         return GL_LOG_FN(L"Download7z", 'E', 0, 10, L"7za.exe 파일 다운로드 실패");
+    if (hashed && CheckFileSha256(tool, expectedSha256) != DigestCheck::kMatch) {
+        GL_FILE_Delete(tool);
+        return GL_LOG_FN(L"Download7z", 'E', 0, 20, L"7za.exe 파일 해시 불일치");
+    }
     return 0;
 }
 
-int Download7z() { return Download7zFrom(os::Utf8ToWideLossy(ZEB_OBJECT_STORAGE_URL)); }
+int Download7z(const std::wstring& expectedSha256) {
+    return Download7zFrom(os::Utf8ToWideLossy(ZEB_OBJECT_STORAGE_URL), expectedSha256);
+}

@@ -9,6 +9,7 @@
 #include "launcher/InstalledProgram.h"
 #include "launcher/LauncherContext.h"
 #include "launcher/ProgramUpdate.h"
+#include "launcher/ReleaseSignature.h"
 #include "launcher/SelfUpdate.h"
 #include "launcher/StoredSettings.h"
 #include "launcher/TimedMessage.h"
@@ -28,8 +29,16 @@ struct InstalledState {
     std::wstring installedVersion;
 };
 
+// Whether a release document is one this build may act on: signed by one of its keys, or
+// anything for a build without keys.
+bool IsReleaseOfThisBuild(const JsonValue& document) {
+    VerifiedRelease verified;
+    return VerifyReleaseSignature(document, Context().request.programId, BuildReleaseKeys(),
+                                  verified) == 0;
+}
+
 // What the stored settings of the last successful update say (no log line for a file that
-// is not JSON: it is simply not used).
+// is not JSON: it is simply not used; nor is one whose signature no longer holds).
 void ReadStoredSettings(LauncherContext& ctx, InstalledState& state) {
     if (!GL_FILE_Exists(ctx.updateSettingsFile)) return;
     std::wstring text;
@@ -40,6 +49,11 @@ void ReadStoredSettings(LauncherContext& ctx, InstalledState& state) {
     }
     if (!ParseJsonText(text, ctx.storedSettingsDocument)) return;
     GL_LOG_FN(kFlow, 'D', 0, 0, L"기존 업데이트 설정파일 읽기: %s", ctx.updateSettingsFile);
+    if (!IsReleaseOfThisBuild(ctx.storedSettingsDocument)) {
+        GL_LOG_FN(kFlow, 'E', 0, 25, L"기존 업데이트 설정파일 서명 검증 실패: %s",
+                  ctx.updateSettingsFile);
+        return;
+    }
     if (ParseUpdateInfo(ctx.storedSettingsDocument, false, ctx.storedSettingsInfo) != 0) {
         GL_LOG_FN(kFlow, 'E', 0, 10, L"기존 업데이트 설정파일에서 ParseUpdateInfo() 실패: %s",
                   ctx.updateSettingsFile);
@@ -158,6 +172,9 @@ int CheckUpdateAndLaunchProgram(const LaunchRequest& request) {
                                  ctx.serverDocument);
         if (result == 47) return 47;
         if (result == 30) serverReached = false;
+        // An answer its publisher did not sign is a server failure: nothing of it is used.
+        if (result == 0 && !IsReleaseOfThisBuild(ctx.serverDocument))
+            result = GL_LOG_FN(kFlow, 'E', 0, 50, L"서버 업데이트 정보 서명 검증 실패");
         if (result == 0) {
             int launcher = UpdateLauncherProcPre();
             if (launcher == 1) return 0;  // the temporary launcher carries on

@@ -6,6 +6,7 @@
 
 #include "common/GL_Debug.h"
 #include "common/JsonTypes.h"
+#include "launcher/FileDigest.h"
 #include "launcher/TimedMessage.h"
 #include "server/JsonText.h"
 
@@ -68,20 +69,26 @@ bool ParseMinSpec(const std::wstring& text, MinSpec& spec) {
     const Member dotNetEnabled = ReadMember(document, L"/DOTNET_FX/ENABLED");
     const Member dotNetVer = ReadMember(document, L"/DOTNET_FX/VER");
     const Member dotNetUrl = ReadMember(document, L"/DOTNET_FX/URL");
+    const Member dotNetHash = ReadMember(document, L"/DOTNET_FX/SHA256");
     const Member vcEnabled = ReadMember(document, L"/VC_REDIST/ENABLED");
     const Member vcVer = ReadMember(document, L"/VC_REDIST/VER");
     const Member vcUrl = ReadMember(document, L"/VC_REDIST/URL");
-    for (const Member* member :
-         {&winVer, &dotNetEnabled, &dotNetVer, &dotNetUrl, &vcEnabled, &vcVer, &vcUrl})
+    const Member vcHash = ReadMember(document, L"/VC_REDIST/SHA256");
+    for (const Member* member : {&winVer, &dotNetEnabled, &dotNetVer, &dotNetUrl, &dotNetHash,
+                                 &vcEnabled, &vcVer, &vcUrl, &vcHash})
         if (!member->usable) return false;
+    for (const Member* hash : {&dotNetHash, &vcHash})
+        if (hash->present && !IsSha256Text(hash->text)) return false;
     MinSpec parsed;
     if (winVer.present && !ParseVersionIndex(winVer.text, parsed.windowsVersion)) return false;
     parsed.dotNetEnabled = !dotNetEnabled.present || dotNetEnabled.text == L"true";
     parsed.dotNetVersion = dotNetVer.text;
     parsed.dotNetUrl = dotNetUrl.text;
+    parsed.dotNetSha256 = dotNetHash.text;
     parsed.vcRedistEnabled = vcEnabled.present && vcEnabled.text == L"true";
     parsed.vcRedistVersion = vcVer.text;
     parsed.vcRedistUrl = vcUrl.text;
+    parsed.vcRedistSha256 = vcHash.text;
     spec = std::move(parsed);
     return true;
 }
@@ -104,14 +111,14 @@ bool CheckMinSpec(const std::wstring& minSpec) {
 
     if (spec.dotNetEnabled) {
         if (spec.dotNetVersion.empty() || spec.dotNetUrl.empty()) return true;
-        if (InstallDotNetFramework(spec.dotNetVersion, spec.dotNetUrl) != 0)
+        if (InstallDotNetFramework(spec.dotNetVersion, spec.dotNetUrl, spec.dotNetSha256) != 0)
             return Refuse(6, GL_DEBUG_FormatMessage(L"닷넷 버전확인/설치 실패(%s)",
                                                     spec.dotNetVersion));
     }
 
     if (!spec.vcRedistEnabled) return true;
     if (spec.vcRedistVersion.empty() || spec.vcRedistUrl.empty()) return true;
-    if (InstallVcRedist(spec.vcRedistVersion, spec.vcRedistUrl) != 0)
+    if (InstallVcRedist(spec.vcRedistVersion, spec.vcRedistUrl, spec.vcRedistSha256) != 0)
         return Refuse(7, GL_DEBUG_FormatMessage(L"VC_REDIST 버전확인/설치 실패(%s)",
                                                 spec.vcRedistVersion));
     return true;

@@ -16,24 +16,31 @@ struct MinSpec {
     bool dotNetEnabled = true;  // DOTNET_FX/ENABLED absent or "true"
     std::wstring dotNetVersion;
     std::wstring dotNetUrl;
+    std::wstring dotNetSha256;  // the installer's hash
     bool vcRedistEnabled = false;  // VC_REDIST/ENABLED "true"
     std::wstring vcRedistVersion;
     std::wstring vcRedistUrl;
+    std::wstring vcRedistSha256;
 };
-// False (nothing logged) when the text is not JSON, a member is not a string, or WIN_VER
-// names no index of the version table (leading blanks and a sign allowed, then digits up
-// to the first other character).
+// False (nothing logged) when the text is not JSON, a member is not a string, an
+// installer's SHA256 is not 64 lower-case hex digits, or WIN_VER names no index of the
+// version table (leading blanks and a sign allowed, then digits up to the first other
+// character).
 bool ParseMinSpec(const std::wstring& text, MinSpec& spec);
 
 // 0 when the installed .NET release reaches version, before or after installing it from
-// url; otherwise 5 (unusable version text), 10, 20, 30 or 50. An installer still running
-// after the wait (30 minutes) is logged with status 40 and left running; the release it
-// may have raised is checked as after any installer.
-int InstallDotNetFramework(const std::wstring& version, const std::wstring& url);
-// 0 when the redistributable's installer was fetched from url, started and ended within
-// the wait (30 minutes); otherwise 5 (unusable version text), 10, 20, 30 or 40 (still
-// running, left so).
-int InstallVcRedist(const std::wstring& version, const std::wstring& url);
+// url; otherwise 5 (unusable version text), 10, 15, 20, 25, 30 or 50. An installer whose
+// SHA-256 differs from sha256 (when given) is deleted and not run (25); a build with
+// release keys fetches none without sha256 (15). An installer still running after the wait
+// (30 minutes) is logged with status 40 and left running; the release it may have raised is
+// checked as after any installer.
+int InstallDotNetFramework(const std::wstring& version, const std::wstring& url,
+                           const std::wstring& sha256);
+// 0 when the redistributable's installer was fetched from url, matched sha256 as above,
+// started and ended within the wait (30 minutes); otherwise 5 (unusable version text), 10,
+// 15, 20, 25, 30 or 40 (still running, left so).
+int InstallVcRedist(const std::wstring& version, const std::wstring& url,
+                    const std::wstring& sha256);
 // Replaces the installers' wait of 30 minutes.
 void SetPrerequisiteWaitForTesting(uint32_t waitMs);
 

@@ -85,9 +85,10 @@ bool EndRunningProgram(const PackageInstallSteps& steps, const UpdateInfo& info)
 }
 
 // The 7-Zip tool is shared by the launchers of every program: one fetches it at a time.
-bool FetchSevenZip() {
+bool FetchSevenZip(const UpdateInfo& info) {
     ExclusiveLock lock;
-    return lock.Acquire(Context().sevenZipLockFile, LockWaitMs()) && Download7z() == 0;
+    return lock.Acquire(Context().sevenZipLockFile, LockWaitMs()) &&
+           Download7z(info.TOOL_7Z_SHA256) == 0;
 }
 
 // A folder of the launcher's own for the copy, made fresh below the program's update folder
@@ -160,7 +161,7 @@ int BackupFailed(const PackageInstallSteps& steps, const std::wstring& installFo
 int InstallPackage(UpdateInfo& info, const PackageInstallSteps& steps) {
     // Everything is fetched before the program is asked to end: a file server that fails
     // costs the user nothing.
-    if (steps.needsSevenZip && !FetchSevenZip())
+    if (steps.needsSevenZip && !FetchSevenZip(info))
         return GL_LOG_FN(steps.function, 'E', 0, kStatusSevenZipMissing, L"7z 다운로드 실패");
     if (DownloadFiles(info) != 0)
         return GL_LOG_FN(steps.function, 'E', 0, steps.downloadFailStatus, steps.downloadFailText);

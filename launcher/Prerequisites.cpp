@@ -3,9 +3,11 @@
 #include <cstdint>
 
 #include "common/GL_Debug.h"
+#include "common/GL_File.h"
 #include "common/GL_Process.h"
 #include "common/GL_Registry.h"
 #include "common/os/os.h"
+#include "launcher/FileDigest.h"
 #include "launcher/LauncherContext.h"
 #include "launcher/MinSpec.h"
 #include "server/GL_Internet.h"
@@ -44,7 +46,9 @@ struct Installer {
     const wchar_t* filePrefix;
     const wchar_t* badVersion;
     const wchar_t* badUrl;
+    const wchar_t* noHash;
     const wchar_t* downloadFailed;
+    const wchar_t* hashDiffers;
     const wchar_t* installing;
     const wchar_t* startFailed;
     const wchar_t* installed;
@@ -56,7 +60,9 @@ constexpr Installer kDotNet = {
     L"dotnet_fx_",
     L"닷넷 프레임워크 버전 형식 오류(%s)",
     L"닷넷 프레임워크 다운로드 URL파싱 실패(%s)",
+    L"닷넷 프레임워크 설치파일 해시 정보 없음(%s)",
     L"닷넷 프레임워크 다운로드 실패(%s)",
+    L"닷넷 프레임워크 설치파일 해시 불일치(%s)",
     L"닷넷 프레임워크 설치중...(최대 몇 분이상 걸림)\r\n%s)",
     L"닷넷 프레임워크 설치파일 실행실패\r\n%s)",
     L"닷넷 프레임워크 설치완료)",
@@ -68,7 +74,9 @@ constexpr Installer kVcRedist = {
     L"vc_redist.x86.",
     L"VC_REDIST 버전 형식 오류(%s)",
     L"VC_REDIST 다운로드 URL파싱 실패(%s)",
+    L"VC_REDIST 설치파일 해시 정보 없음(%s)",
     L"VC_REDIST 다운로드 실패(%s)",
+    L"VC_REDIST 설치파일 해시 불일치(%s)",
     L"VC_REDIST 설치중...(최대 몇 분이상 걸림)\r\n%s)",
     L"VC_REDIST 설치파일 실행실패\r\n%s)",
     L"VC_REDIST 설치완료)",
@@ -80,11 +88,11 @@ bool UsableInFileName(const std::wstring& version) {
            version != L"..";
 }
 
-// Fetches the installer into the prerequisites folder and runs it until it ends. 0, or the
-// status of the step that failed (logged); kStatusInstallerNotEnded when it was still
-// running at the end of the wait.
+// Fetches the installer into the prerequisites folder and runs it until it ends; one that
+// is not the file sha256 names is deleted instead. 0, or the status of the step that failed
+// (logged); kStatusInstallerNotEnded when it was still running at the end of the wait.
 int FetchAndRun(const Installer& kind, const std::wstring& version, const std::wstring& url,
-                std::wstring& localInstaller) {
+                const std::wstring& sha256, std::wstring& localInstaller) {
     if (!UsableInFileName(version))
         return GL_LOG_FN(kind.function, 'E', 0, 5, kind.badVersion, version);
     localInstaller = Context().prerequisitesFolder + kind.folder + os::kSepStr +
@@ -98,9 +106,15 @@ int FetchAndRun(const Installer& kind, const std::wstring& version, const std::w
     if (parts.port != DefaultPortForScheme(parts.schemeNumber))
         baseUrl += L":" + std::to_wstring(parts.port);
     baseUrl += L"/";
+    if (sha256.empty() && ReleaseHashesRequired())
+        return GL_LOG_FN(kind.function, 'E', 0, 15, kind.noHash, version);
     const DownloadSet files = {{localInstaller, parts.urlPath + parts.extraInfo}};
     if (!GL_INTERNET_HTTPDownloadToFileByCurl(baseUrl, files, true))
         return GL_LOG_FN(kind.function, 'E', 0, 20, kind.downloadFailed, version);
+    if (!sha256.empty() && CheckFileSha256(localInstaller, sha256) != DigestCheck::kMatch) {
+        GL_FILE_Delete(localInstaller);
+        return GL_LOG_FN(kind.function, 'E', 0, 25, kind.hashDiffers, version);
+    }
 
     GL_LOG_FN(kind.function, 'E', 0, 0, kind.installing, localInstaller);
     const GL_PROCESS_INFO process =
@@ -133,13 +147,14 @@ std::wstring GetDotNetVersion() {
     return DotNetVersionOfRelease(release);
 }
 
-int InstallDotNetFramework(const std::wstring& version, const std::wstring& url) {
+int InstallDotNetFramework(const std::wstring& version, const std::wstring& url,
+                           const std::wstring& sha256) {
     std::wstring installed = GetDotNetVersion();
     if (CompareVersion(installed.empty() ? L"0" : installed, version) >= 0) return 0;
 
     std::wstring localInstaller;
     // An installer that has not ended may still have done its work: the release tells.
-    if (const int status = FetchAndRun(kDotNet, version, url, localInstaller);
+    if (const int status = FetchAndRun(kDotNet, version, url, sha256, localInstaller);
         status != 0 && status != kStatusInstallerNotEnded)
         return status;
 
@@ -151,9 +166,11 @@ int InstallDotNetFramework(const std::wstring& version, const std::wstring& url)
     return 0;
 }
 
-int InstallVcRedist(const std::wstring& version, const std::wstring& url) {
+int InstallVcRedist(const std::wstring& version, const std::wstring& url,
+                    const std::wstring& sha256) {
     std::wstring localInstaller;
-    if (const int status = FetchAndRun(kVcRedist, version, url, localInstaller); status != 0)
+    if (const int status = FetchAndRun(kVcRedist, version, url, sha256, localInstaller);
+        status != 0)
         return status;
     GL_LOG('E', 0, 0, kVcRedist.installed);
     return 0;

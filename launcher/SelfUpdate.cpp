@@ -8,6 +8,7 @@
 #include "common/os/os.h"
 #include "launcher/Downloads.h"
 #include "launcher/LauncherContext.h"
+#include "launcher/ReleaseSignature.h"
 #include "launcher/TimedMessage.h"
 #include "launcher/UpdateInfo.h"
 #include "server/JsonText.h"
@@ -161,6 +162,15 @@ int UpdateLauncherProcPost() {
     if (!ParseJsonText(text, ctx.serverDocument))
         return FailPost(80, 12, L"런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 파싱 실패");
     GL_LOG('E', 0, 0, L"런처 업데이트 후처리 중 업데이트 정보 임시파일 파싱: %s", pending);
+    // What the first run verified must still be what its publisher signed; otherwise nothing
+    // of it is used and the program update fails in its own parse.
+    VerifiedRelease verified;
+    if (VerifyReleaseSignature(ctx.serverDocument, ctx.request.programId, BuildReleaseKeys(),
+                               verified) != 0) {
+        ctx.serverDocument.SetNull();
+        return FailPost(80, 13,
+                        L"런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 서명 검증 실패");
+    }
 
     const JsonValue& server = ctx.serverDocument;
     const auto member = server.IsObject() ? server.FindMember(kArgsMember) : server.MemberEnd();

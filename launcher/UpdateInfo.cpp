@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/GL_Debug.h"
+#include "launcher/FileDigest.h"
 #include "launcher/FolderMacros.h"
 
 namespace {
@@ -48,8 +49,18 @@ bool ReadInt32(const JsonValue& element, const wchar_t* name, int32_t& field) {
     return true;
 }
 
+// A hash is optional; one that is given is a string of 64 lower-case hex digits.
+bool ReadOptionalHash(const JsonValue* value, std::wstring& field) {
+    if (value == nullptr) return true;
+    if (!value->IsString()) return false;
+    field.assign(value->GetString(), value->GetStringLength());
+    return IsSha256Text(field);
+}
+
+constexpr int kToolHashMalformed = 35;
 constexpr int kFilesMissing = 80;
 constexpr int kFileMemberMissing = 90;
+constexpr int kFileHashMalformed = 95;
 
 int MissingFileMember(rapidjson::SizeType index, const wchar_t* name) {
     return GL_LOG_PARSE(kFileMemberMissing, L"설정내역에서 /FILES/%d/%s 항목 찾기 실패",
@@ -71,6 +82,9 @@ int ReadFile(const JsonValue& element, rapidjson::SizeType index, UpdateFileInfo
     ReadInt32(element, L"FILE_SIZE_7Z", file.FILE_SIZE_7Z);
     if (!ReadString(element, L"TYPE_GB", file.TYPE_GB))
         return MissingFileMember(index, L"TYPE_GB");
+    if (!ReadOptionalHash(Member(element, L"FILE_SHA256"), file.FILE_SHA256))
+        return GL_LOG_PARSE(kFileHashMalformed, L"설정내역에서 /FILES/%d/FILE_SHA256 항목 형식 오류",
+                            static_cast<int>(index));
     return 0;
 }
 
@@ -110,6 +124,8 @@ int ParseUpdateInfo(JsonDocument& document, bool forLauncher, UpdateInfo& info) 
 
     if (!ReadAt(node, L"/SVR_URL", info.SVR_URL)) return MissingAt(L"/SVR_URL", 20);
     if (!ReadAt(node, L"/ROOT_DIR_SVR", info.ROOT_DIR_SVR)) return MissingAt(L"/ROOT_DIR_SVR", 30);
+    if (!ReadOptionalHash(JsonPointer(L"/TOOL_7Z_SHA256").Get(node), info.TOOL_7Z_SHA256))
+        return GL_LOG_PARSE(kToolHashMalformed, L"설정내역에서 /TOOL_7Z_SHA256 항목 형식 오류");
     ReadAt(node, L"/MIN_SPEC", info.MIN_SPEC);
 
     const JsonValue* files = JsonPointer(L"/FILES").Get(node);

@@ -14,6 +14,7 @@ struct UpdateFileInfo {
     int32_t FILE_SIZE = 0;
     int32_t FILE_SIZE_7Z = 0;
     std::wstring TYPE_GB;
+    std::wstring FILE_SHA256;  // 64 lower-case hex digits, or empty when the release names none
     std::wstring SVR_FILE_PATH;
     std::wstring CLI_DOWNLOAD_PATH;
 };
@@ -28,6 +29,7 @@ struct UpdateInfo {
     std::wstring RUN_EXE_NAME;
     std::wstring RUN_EXE_PATH;
     std::wstring MIN_SPEC;
+    std::wstring TOOL_7Z_SHA256;  // the 7-Zip tool's hash, or empty
     std::wstring INSTALL_GB = L"INSTALLER";
     std::wstring CFG_FROM_SVR;
     // Keyed by SUB_DIR_CLI + FILE_NM, ordered by code units.

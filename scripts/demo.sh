@@ -4,7 +4,10 @@
 #   2. the next start finds everything current and downloads nothing
 #   3. a second version is published; the next start asks the running program to close,
 #      backs the old installation up, installs the new one and starts it
-# Everything lives below demo/ in the repository; the server is stopped at the end.
+# Releases are made, signed and published with zeb-release; the demo's launcher is built
+# with the demo publisher's public key (demo/keys/, kept between runs) and installs only
+# what that key signed. Everything lives below demo/ in the repository; the server is
+# stopped at the end.
 #
 #   scripts/demo.sh             the Linux build
 #   scripts/demo.sh --windows   the Windows build (x86-64) under Wine, in a Wine prefix below
@@ -21,17 +24,33 @@ port=8443
 prg_id=demo-app
 short_nm=ZebSample
 
-build=${ZEB_DEMO_BUILD_DIR:-build/release}
-cmake -S . -B "$build" -G Ninja -DZEB_SANITIZE=OFF >/dev/null
+# The demo publisher's key pair, made once and kept, so that the builds embedding its
+# public key are not configured anew on every run.
+keys=$demo/keys
+mkdir -p "$demo"
+find "$demo" -mindepth 1 -maxdepth 1 ! -name keys -exec rm -rf {} +
+
+# Builds of the demo's own (they hold the demo key, which the tests' builds must not).
+build=${ZEB_DEMO_BUILD_DIR:-build/demo}
+cmake -S . -B "$build" -G Ninja -DZEB_SANITIZE=OFF -DZEB_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target zeb-release
+release_tool=$build/tools/zeb-release
+if [ ! -f "$keys/demo.pem" ]; then
+  mkdir -p "$keys"
+  echo "== the demo publisher's key pair (key id $("$release_tool" keygen --private "$keys/demo.pem" \
+    --public "$keys/demo.pub.json"))"
+fi
+cmake -S . -B "$build" -DZEB_RELEASE_PUBLIC_KEYS="$keys/demo.pub.json" >/dev/null
 if [ "$windows" = 1 ]; then
   cmake --build "$build" --target zeb-update-server
   # Under Wine, TLS matches certificate names only for host names: the launcher's built-in
   # addresses name localhost.
   bash scripts/thirdparty.sh x86_64
-  winbuild=${ZEB_DEMO_WINDOWS_BUILD_DIR:-build/win64}
-  cmake -S . -B "$winbuild" -G Ninja -C build/thirdparty/x86_64.cmake \
+  winbuild=${ZEB_DEMO_WINDOWS_BUILD_DIR:-build/win64-demo}
+  cmake -S . -B "$winbuild" -G Ninja -C build/thirdparty/x86_64.cmake -DZEB_BUILD_TESTS=OFF \
     -DZEB_UPDATE_SERVER_URL="https://localhost:$port/comp/zeb/update/v1/" \
-    -DZEB_OBJECT_STORAGE_URL="https://localhost:$port/zeb-mh/" >/dev/null
+    -DZEB_OBJECT_STORAGE_URL="https://localhost:$port/zeb-mh/" \
+    -DZEB_RELEASE_PUBLIC_KEYS="$keys/demo.pub.json" >/dev/null
   cmake --build "$winbuild" --target zeb_launcher_exe zeb-sample-app
   launcher_exe=$winbuild/ZEB.Launcher.exe
   sample_app=$winbuild/tools/zeb-sample-app.exe
@@ -43,14 +62,13 @@ else
   seven_zip=$(command -v 7zz)
 fi
 
-rm -rf "$demo"
-mkdir -p "$demo/certs" "$demo/server/releases" "$demo/server/zeb-mh/Tools/7z"
+mkdir -p "$demo/certs" "$demo/server"
 
 # The server's host name in its addresses, where the program is installed, as the server
 # names it, and the launcher's data folder.
 if [ "$windows" = 1 ]; then
   host=localhost
-  install_dir='%ProgramData%Vantrel\\Apps\\'"$short_nm"'\\'
+  install_dir='%ProgramData%Vantrel\Apps\'"$short_nm"'\'
   prefix=$demo/wineprefix
   program_data=$prefix/drive_c/ProgramData
   export WINEPREFIX=$prefix WINEDEBUG=-all TMPDIR=$demo/tmp
@@ -75,60 +93,33 @@ printf 'basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1,DNS:localhost\n' 
 openssl x509 -req -in "$certs/server.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" \
   -CAcreateserial -days 2 -extfile "$certs/ext.cnf" -out "$certs/server.pem" 2>/dev/null
 
-if [ "$windows" = 1 ]; then
-  echo "== release folder: 7-Zip's Windows program (built from Debian's source) as the 7-Zip tool"
-else
-  echo "== release folder: Debian's 7-Zip as the launcher's 7-Zip tool"
-fi
-cp "$seven_zip" "$demo/server/zeb-mh/Tools/7z/7za.exe"
-
 # The launcher release matches the built launcher, so it does not replace itself here.
 launcher_version=$(sed -n 's/^project(ZEBLauncher VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
-# publish VERSION: packs the sample program as this version and describes the release.
+# publish VERSION: the sample program as this version, packed with 7-Zip, signed with the
+# demo key and published into the server's folder, with the 7-Zip tool beside it.
 publish() {
-  local version=$1 stage=$demo/stage/$1 package_dir=$demo/server/files/$short_nm/$1
-  mkdir -p "$stage" "$package_dir"
-  cp "$sample_app" "$stage/$short_nm.exe"
-  echo "$version" > "$stage/VERSION.txt"
-  rm -f "$package_dir/$short_nm.7z"
-  (cd "$stage" && 7zz a -bd -bso0 "$package_dir/$short_nm.7z" ./*)
-  local size
-  size=$(stat -c %s "$package_dir/$short_nm.7z")
-  cat > "$demo/server/releases/$prg_id.json.tmp" <<JSON
-{
-  "UPDATE_PRG_INFO": {
-    "INSTALL_GB": "ZIP",
-    "SHORT_NM": "$short_nm",
-    "UP_VERSION": "$version",
-    "ROOT_DIR_CLI_INST": "$install_dir",
-    "RUN_EXE_NAME": "$short_nm.exe",
-    "CFG_FROM_SVR": "",
-    "SVR_URL": "https://$host:$port/",
-    "ROOT_DIR_SVR": "files/$short_nm/",
-    "FILES": [
-      {"FILE_NM": "$short_nm.7z", "SUB_DIR_SVR": "$version/", "SUB_DIR_CLI": "",
-       "FILE_VERSION": "$version", "FILE_SIZE": $size, "FILE_SIZE_7Z": $size, "TYPE_GB": "Z"}
-    ]
-  },
-  "UPDATE_LAUNCHER_INFO": {
-    "INSTALL_GB": "LAUNCHER",
-    "SHORT_NM": "ZebLauncher",
-    "UP_VERSION": "$launcher_version",
-    "ROOT_DIR_CLI_INST": "",
-    "RUN_EXE_NAME": "ZEB.Launcher.exe",
-    "CFG_FROM_SVR": "",
-    "SVR_URL": "https://$host:$port/",
-    "ROOT_DIR_SVR": "files/ZebLauncher/",
-    "FILES": []
-  }
-}
-JSON
-  mv "$demo/server/releases/$prg_id.json.tmp" "$demo/server/releases/$prg_id.json"
-  echo "   published $short_nm $version"
+  local version=$1 program=$demo/program/$1 stage=$demo/stage/$1
+  mkdir -p "$program"
+  cp "$sample_app" "$program/$short_nm.exe"
+  echo "$version" > "$program/VERSION.txt"
+  echo "   zeb-release pack: $short_nm $version"
+  "$release_tool" pack --prg-id "$prg_id" --program-folder "$program" --short-name "$short_nm" \
+    --version "$version" --install-folder "$install_dir" --run-exe "$short_nm.exe" \
+    --server-url "https://$host:$port/" --launcher-version "$launcher_version" \
+    --tool-7z "$seven_zip" --stage "$stage" | sed 's/^/     /'
+  echo "   zeb-release sign:"
+  "$release_tool" sign --key "$keys/demo.pem" --release "$stage/releases/$prg_id.json" | sed 's/^/     /'
+  echo "   zeb-release publish:"
+  "$release_tool" publish --stage "$stage" --folder "$demo/server" | sed 's/^/     /'
 }
 
 echo "== update server on https://$host:$port/"
+if [ "$windows" = 1 ]; then
+  echo "   the launcher's 7-Zip tool: 7-Zip's Windows program (built from Debian's source)"
+else
+  echo "   the launcher's 7-Zip tool: Debian's 7-Zip"
+fi
 publish 1.0.0
 server_log=$demo/server.log
 "$build/tools/zeb-update-server" --port "$port" --cert "$certs/server.pem" --key "$certs/server.key" \

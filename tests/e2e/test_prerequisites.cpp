@@ -18,6 +18,7 @@
 #include "tests/support/TestHttpsServer.h"
 #include "tests/support/TestLog.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/UpdateServerFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -124,7 +125,7 @@ TEST_F(Prerequisites, InstallerThatDoesNotRaiseTheReleaseFails) {
     WriteRegistryKey(kDotNetKey, R"({"Release": 393295})");
     https_.Serve("/fx/old.exe", 200, Installer("fx", 394802));
     https_.Start();
-    EXPECT_EQ(InstallDotNetFramework(L"4.7", Url("/fx/old.exe")), 50);
+    EXPECT_EQ(InstallDotNetFramework(L"4.7", Url("/fx/old.exe"), L""), 50);
     EXPECT_EQ(Runs("fx"), "/norestart /quiet\n");
     const std::string installer = (dir_ / "_update/3rd/dotnet_fx/dotnet_fx_4.7.exe").string();
     EXPECT_EQ(log_.Matching("[ENU:50]닷넷 프레임워크 설치 실패\r\n" + installer + ")").size(), 1u)
@@ -137,7 +138,7 @@ TEST_F(Prerequisites, InstallerThatDoesNotRaiseTheReleaseFails) {
 
 TEST_F(Prerequisites, MissingInstallerOnTheServerIsADownloadFailure) {
     https_.Start();
-    EXPECT_EQ(InstallDotNetFramework(L"4.8", Url("/fx/none.exe")), 20);
+    EXPECT_EQ(InstallDotNetFramework(L"4.8", Url("/fx/none.exe"), L""), 20);
     EXPECT_EQ(log_.Matching("[ENU:20]닷넷 프레임워크 다운로드 실패(4.8)").size(), 1u) << log_.Text();
     EXPECT_FALSE(fs::exists(dir_ / "_update/3rd/dotnet_fx/dotnet_fx_4.8.exe"));
 }
@@ -181,7 +182,7 @@ TEST_F(Prerequisites, InstallerStillRunningAfterTheWaitIsLeftAndTheLauncherGoesO
     https_.Start();
 
     // The .NET installer raised the release before it hung: the release counts.
-    EXPECT_EQ(InstallDotNetFramework(L"4.8", Url("/fx/hang.exe")), 0) << log_.Text();
+    EXPECT_EQ(InstallDotNetFramework(L"4.8", Url("/fx/hang.exe"), L""), 0) << log_.Text();
     EXPECT_TRUE(EndHangingInstaller("fx"));
     const std::string dotNet = (dir_ / "_update/3rd/dotnet_fx/dotnet_fx_4.8.exe").string();
     EXPECT_EQ(log_.Matching("[ENU:40]닷넷 프레임워크 설치파일 실행실패\r\n" + dotNet + ")").size(),
@@ -190,7 +191,7 @@ TEST_F(Prerequisites, InstallerStillRunningAfterTheWaitIsLeftAndTheLauncherGoesO
     EXPECT_EQ(log_.Matching("] 닷넷 프레임워크 설치완료)").size(), 1u) << log_.Text();
 
     // Nothing tells whether the redistributable is in place.
-    EXPECT_EQ(InstallVcRedist(L"14", Url("/vc/hang.exe")), 40);
+    EXPECT_EQ(InstallVcRedist(L"14", Url("/vc/hang.exe"), L""), 40);
     EXPECT_TRUE(EndHangingInstaller("vc"));
     const std::string redist = (dir_ / "_update/3rd/vc_redist/vc_redist.x86.14.exe").string();
     EXPECT_EQ(log_.Matching("[ENU:40]VC_REDIST 설치파일 실행실패\r\n" + redist + ")").size(), 1u)
@@ -201,10 +202,56 @@ TEST_F(Prerequisites, InstallerStillRunningAfterTheWaitIsLeftAndTheLauncherGoesO
 TEST_F(Prerequisites, InstallerThatCannotBeStartedIsReported) {
     https_.Serve("/vc/broken.exe", 200, "this is no program");
     https_.Start();
-    EXPECT_EQ(InstallVcRedist(L"14", Url("/vc/broken.exe")), 30);
+    EXPECT_EQ(InstallVcRedist(L"14", Url("/vc/broken.exe"), L""), 30);
     const std::string installer = (dir_ / "_update/3rd/vc_redist/vc_redist.x86.14.exe").string();
     EXPECT_EQ(log_.Matching("[ENU:30]VC_REDIST 설치파일 실행실패\r\n" + installer + ")").size(), 1u)
         << log_.Text();
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+TEST_F(Prerequisites, InstallersMatchingTheirHashesAreRun) {
+    const std::string dotNet = Installer("fx", 528040);
+    const std::string redist = Installer("vc", std::nullopt);
+    https_.Serve("/fx/setup.exe", 200, dotNet);
+    https_.Serve("/vc/setup.exe", 200, redist);
+    https_.Start();
+    const std::string text = "{\"DOTNET_FX\": {\"VER\": \"4.8\", \"URL\": \"" +
+                             https_.Url("/fx/setup.exe") + "\", \"SHA256\": \"" +
+                             Sha256Hex(dotNet) + "\"}, \"VC_REDIST\": {\"ENABLED\": \"true\", "
+                             "\"VER\": \"14\", \"URL\": \"" + https_.Url("/vc/setup.exe") +
+                             "\", \"SHA256\": \"" + Sha256Hex(redist) + "\"}}";
+    ASSERT_TRUE(CheckMinSpec(Wide(text))) << log_.Text();
+    EXPECT_EQ(Runs("fx"), "/norestart /quiet\n");
+    EXPECT_EQ(Runs("vc"), "/norestart /quiet\n");
+}
+
+// An installer of the right size with one byte changed: deleted, never run, and the
+// minimum specification is not met.
+TEST_F(Prerequisites, InstallersWithOtherBytesAreDeletedAndNeverRun) {
+    const std::string dotNet = Installer("fx", 528040);
+    std::string tampered = dotNet;
+    tampered[tampered.rfind("exit 0")] = 'E';  // still runs, and would record its run
+    https_.Serve("/fx/setup.exe", 200, tampered);
+    https_.Serve("/vc/setup.exe", 200, tampered);
+    https_.Start();
+
+    EXPECT_EQ(InstallDotNetFramework(L"4.8", Url("/fx/setup.exe"), Wide(Sha256Hex(dotNet))), 25);
+    EXPECT_EQ(log_.Matching("[ENU:25]닷넷 프레임워크 설치파일 해시 불일치(4.8)").size(), 1u)
+        << log_.Text();
+    EXPECT_FALSE(fs::exists(dir_ / "_update/3rd/dotnet_fx/dotnet_fx_4.8.exe"));
+    EXPECT_EQ(InstallVcRedist(L"14", Url("/vc/setup.exe"), Wide(Sha256Hex(dotNet))), 25);
+    EXPECT_EQ(log_.Matching("[ENU:25]VC_REDIST 설치파일 해시 불일치(14)").size(), 1u) << log_.Text();
+    EXPECT_FALSE(fs::exists(dir_ / "_update/3rd/vc_redist/vc_redist.x86.14.exe"));
+
+    const std::string text = "{\"DOTNET_FX\": {\"VER\": \"4.8\", \"URL\": \"" +
+                             https_.Url("/fx/setup.exe") + "\", \"SHA256\": \"" +
+                             Sha256Hex(dotNet) + "\"}}";
+    EXPECT_FALSE(CheckMinSpec(Wide(text)));
+    EXPECT_TRUE(Shown("닷넷 버전확인/설치 실패(4.8)")) << stderr_.Text();
+    EXPECT_EQ(RequestsFor("/fx/setup.exe"), 2u);
+    EXPECT_EQ(Runs("fx"), "");
+    EXPECT_EQ(GetDotNetVersion(), L"");
 }
 
 }  // namespace

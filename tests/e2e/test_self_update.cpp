@@ -3,6 +3,10 @@
 // Runs that wait for "every ZEB.Launcher.exe" get a PID namespace of their own, so that
 // launchers of other tests running meanwhile are not seen.
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <rapidjson/pointer.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +17,7 @@
 
 #include "common/GL_File.h"
 #include "tests/support/MessageBoxes.h"
+#include "tests/support/ReleaseSigning.h"
 #include "tests/support/SampleApp.h"
 #include "tests/support/UpdateScenario.h"
 
@@ -43,14 +48,16 @@ std::string FileVersion(const fs::path& file) {
     return fs::path(version).string();
 }
 
-// A copy of the launcher whose version record says version (file and product version).
-void WriteLauncherWithVersion(const fs::path& target, const uint16_t (&version)[4]) {
-    std::string bytes = ReadFileBytes(ZEB_LAUNCHER_EXE);
+// A copy of the launcher (or of source) whose version record says version (file and
+// product version).
+void WriteLauncherWithVersion(const fs::path& target, const uint16_t (&version)[4],
+                              const fs::path& source = ZEB_LAUNCHER_EXE) {
+    std::string bytes = ReadFileBytes(source);
     const std::string magic = "ZEBVER01";
     // The build stamps the same numbers as file and product version.
     uint16_t current[8] = {};
     unsigned parts[4] = {};
-    ASSERT_EQ(std::sscanf(FileVersion(ZEB_LAUNCHER_EXE).c_str(), "%u.%u.%u.%u", &parts[0],
+    ASSERT_EQ(std::sscanf(FileVersion(source).c_str(), "%u.%u.%u.%u", &parts[0],
                           &parts[1], &parts[2], &parts[3]),
               4);
     for (int i = 0; i < 8; ++i) current[i] = static_cast<uint16_t>(parts[i % 4]);
@@ -212,6 +219,112 @@ TEST_F(SelfUpdate, ATemporaryLauncherUnderAnotherNameReplacesNothing) {
         << ReadLauncherLog(s.ProgramData());
     EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(ZEB_LAUNCHER_EXE));
     EXPECT_TRUE(fs::exists(renamed));
+}
+
+// The launcher built with the test publisher's keys, updating itself from a signed release:
+// the temporary launcher checks the signature of what the first run left it.
+class SignedSelfUpdate : public SelfUpdate {
+protected:
+    void SetUp() override {
+        app = s.dir.path() / "app";
+        launcher = CopyLauncherTo(app, "ZEB.Launcher.exe", ZEB_KEYED_LAUNCHER_EXE);
+        ASSERT_FALSE(launcher.empty());
+        tempLauncher = app / "ZEB.Launcher_.exe";
+        s.EnableDebugLog();
+    }
+    // The program 1.0.0 and the launcher 9.8.7.6 (newLauncher), with every hash, signed.
+    std::string SignedRelease(const fs::path& newLauncher) {
+        ProductInfo program = PublishProgram("1.0.0");
+        s.server.NameHashes(program);
+        program.tool7zSha256 = FileSha256(s.ToolPath());
+        ProductInfo launcherInfo = s.server.LauncherInfo("9.8.7.6", newLauncher);
+        s.server.NameHashes(launcherInfo);
+        return SignRelease("p1", program, launcherInfo, PublisherKey());
+    }
+    size_t Verified() const {
+        return s.Log("릴리스 서명 확인(키: " + KeyIdOf(PublisherKey()) + ")").size();
+    }
+};
+
+TEST_F(SignedSelfUpdate, TheKeyedLauncherReplacesItselfFromASignedRelease) {
+    if (!CanIsolate()) GTEST_SKIP() << "no PID namespace available";
+    const fs::path newLauncher = s.dir.path() / "new/ZEB.Launcher.exe";
+    WriteLauncherWithVersion(newLauncher, {9, 8, 7, 6}, ZEB_KEYED_LAUNCHER_EXE);
+    s.server.PublishReleaseText("p1", SignedRelease(newLauncher));
+
+    const ProcessResult run = RunIsolated(
+        {launcher.string(), "--PRG_ID=p1", "--CUST_ID=c7", "--__TEST_UPDATE_URL__=" + s.server.BaseUrl()},
+        s.Options());
+
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(FileVersion(launcher), "9.8.7.6") << ReadLauncherLog(s.ProgramData());
+    EXPECT_EQ(ReadFileBytes(launcher), ReadFileBytes(newLauncher));
+    EXPECT_EQ(Starts(), "--CUST_ID=c7\n--_TEST_UPDATE_URL__=" + s.server.BaseUrl() + "\nend\n");
+    // Checked by the first run as the server sent it, and by the temporary launcher as the
+    // first run left it.
+    EXPECT_EQ(Verified(), 2u) << ReadLauncherLog(s.ProgramData());
+}
+
+TEST_F(SignedSelfUpdate, PendingSettingsChangedAfterTheFirstRunAreNotUsed) {
+    WriteLauncherWithVersion(tempLauncher, {9, 8, 7, 6}, ZEB_KEYED_LAUNCHER_EXE);
+    rapidjson::Document pending;
+    pending.Parse(SignedRelease(tempLauncher).c_str());
+    const fs::path elsewhere = s.dir.path() / "elsewhere";
+    rapidjson::Pointer("/UPDATE_PRG_INFO/ROOT_DIR_CLI_INST").Set(pending, (elsewhere.string() + "/").c_str());
+    rapidjson::Pointer("/_PRG_ARGS_TMP").Set(pending, "--PRG_ID=\"p1\" --CUST_ID=\"c7\"");
+    rapidjson::StringBuffer text;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(text);
+    pending.Accept(writer);
+    fs::create_directories(s.PendingFile().parent_path());
+    WriteFileBytes(s.PendingFile(), std::string("\xEF\xBB\xBF") + text.GetString());
+    const std::string keyedLauncher = ReadFileBytes(launcher);
+    LauncherOptions options = s.Options();
+    options.executable = tempLauncher;
+
+    const ProcessResult run = RunLauncher({"--PRG_ID=p1", "--LAUNCHER_UPDATED=p1"}, options);
+
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string refused = "런처 업데이트 후처리 프로그램 업데이트 정보 임시파일 서명 검증 실패";
+    EXPECT_TRUE(ShownBox(run.err, refused)) << run.err;
+    EXPECT_EQ(s.Log("[ENU:80]" + refused).size(), 1u) << ReadLauncherLog(s.ProgramData());
+    EXPECT_EQ(s.Log("[ENU:50]서명 후 변경된 항목: /UPDATE_PRG_INFO/ROOT_DIR_CLI_INST").size(), 1u);
+    // Nothing of it was used: the launcher stays, no program is installed or started.
+    EXPECT_EQ(ReadFileBytes(launcher), keyedLauncher);
+    EXPECT_TRUE(fs::exists(tempLauncher));
+    EXPECT_EQ(s.Log("[ENU:55]프로그램 업데이트 정보 ParseUpdateInfo() 실패").size(), 1u);
+    EXPECT_FALSE(fs::exists(elsewhere));
+    EXPECT_FALSE(fs::exists(s.Install()));
+    EXPECT_FALSE(fs::exists(s.PendingFile()));
+}
+
+TEST_F(SignedSelfUpdate, ANewLauncherWithOneByteChangedIsNeverStarted) {
+    const fs::path newLauncher = s.dir.path() / "new/ZEB.Launcher.exe";
+    WriteLauncherWithVersion(newLauncher, {9, 8, 7, 6}, ZEB_KEYED_LAUNCHER_EXE);
+    s.server.PublishReleaseText("p1", SignedRelease(newLauncher));
+    const fs::path published = s.server.Folder() / "files/ZebLauncher/9.8.7.6/ZEB.Launcher.exe";
+    std::string bytes = ReadFileBytes(published);
+    bytes[bytes.size() / 2] ^= 0x01;
+    WriteFileBytes(published, bytes);
+    const std::string keyedLauncher = ReadFileBytes(launcher);
+    LauncherOptions options = s.Options();
+    options.executable = launcher;
+
+    const ProcessResult run =
+        RunLauncher({"--PRG_ID=p1", "--CUST_ID=c7", "--__TEST_UPDATE_URL__=" + s.server.BaseUrl()}, options);
+
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path downloaded = s.Root() / "_update/ZebLauncher/download/9_8_7_6/ZEB.Launcher.exe";
+    EXPECT_EQ(s.Log("[ENU:20]다운로드 파일 해시 불일치: " + downloaded.string()).size(), 1u)
+        << ReadLauncherLog(s.ProgramData());
+    EXPECT_EQ(s.Log("[ENU:30]런처 파일 다운로드 실패").size(), 1u);
+    EXPECT_EQ(s.Log("[ENU:80]런처 업데이트 실패").size(), 1u);
+    EXPECT_FALSE(fs::exists(downloaded));
+    EXPECT_FALSE(fs::exists(tempLauncher));
+    EXPECT_FALSE(fs::exists(s.PendingFile()));
+    EXPECT_EQ(ReadFileBytes(launcher), keyedLauncher);
+    // The program is updated and started by the old launcher.
+    EXPECT_EQ(Starts(), "--CUST_ID=c7\n--_TEST_UPDATE_URL__=" + s.server.BaseUrl() + "\nend\n")
+        << ReadLauncherLog(s.ProgramData());
 }
 
 // A temporary launcher that never takes over (it ends at once, or hangs before it starts

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <regex>
 #include <thread>
+#include <utility>
 
 #include "common/HexText.h"
 #include "common/os/os.h"
@@ -72,7 +73,7 @@ protected:
         info.runExeName = "viewer.exe";
         info.serverUrl = server.FileUrl();
         info.rootDirSvr = "files/Viewer/";
-        info.files.push_back({"Viewer.7z", version + "/", "", version, 1234, 1234, "7Z"});
+        info.files.push_back({"Viewer.7z", version + "/", "", version, 1234, 1234, "7Z", ""});
         return info;
     }
 
@@ -207,7 +208,7 @@ TEST_F(UpdateServerTest, ReleaseFileNeedToUpdateIsOverriddenByTheDecision) {
     EXPECT_TRUE(NeedToUpdate(reply, "UPDATE_LAUNCHER_INFO"));
     // One member, not a second NeedToUpdate beside the stale one.
     int count = 0;
-    for (auto& m : reply.info["UPDATE_PRG_INFO"].GetObject())
+    for (const auto& m : std::as_const(reply.info)["UPDATE_PRG_INFO"].GetObject())
         count += std::string(m.name.GetString()) == "NeedToUpdate";
     EXPECT_EQ(count, 1);
 }

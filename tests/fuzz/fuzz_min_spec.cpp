@@ -2,6 +2,7 @@
 // is fetched or installed). Input: two 32-bit .NET release numbers, then the MIN_SPEC text
 // as UTF-8; its lines are also taken as version texts. Properties:
 //   - WIN_VER is read as the C runtime's wcstol reads it, and only table indices pass;
+//   - an installer's hash is absent or 64 lower-case hex digits;
 //   - a MIN_SPEC written back from what was read reads the same;
 //   - CompareVersion is an order: reflexive, antisymmetric, transitive; trailing ".0" parts
 //     change nothing; on dotted versions with parts below 10^9 it agrees with the update
@@ -18,6 +19,7 @@
 
 #include "common/JsonTypes.h"
 #include "common/os/os.h"
+#include "launcher/FileDigest.h"
 #include "launcher/MinSpec.h"
 #include "server/JsonText.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -28,8 +30,9 @@ namespace {
 bool SameSpec(const MinSpec& a, const MinSpec& b) {
     return a.windowsVersion == b.windowsVersion && a.dotNetEnabled == b.dotNetEnabled &&
            a.dotNetVersion == b.dotNetVersion && a.dotNetUrl == b.dotNetUrl &&
-           a.vcRedistEnabled == b.vcRedistEnabled && a.vcRedistVersion == b.vcRedistVersion &&
-           a.vcRedistUrl == b.vcRedistUrl;
+           a.dotNetSha256 == b.dotNetSha256 && a.vcRedistEnabled == b.vcRedistEnabled &&
+           a.vcRedistVersion == b.vcRedistVersion && a.vcRedistUrl == b.vcRedistUrl &&
+           a.vcRedistSha256 == b.vcRedistSha256;
 }
 
 JsonValue Text(const std::wstring& text, JsonDocument::AllocatorType& allocator) {
@@ -43,15 +46,18 @@ std::wstring SpecText(const MinSpec& spec) {
         document.AddMember(L"WIN_VER", Text(std::to_wstring(spec.windowsVersion), allocator),
                            allocator);
     auto prerequisite = [&](const wchar_t* name, bool enabled, const std::wstring& version,
-                            const std::wstring& url) {
+                            const std::wstring& url, const std::wstring& sha256) {
         JsonValue object(rapidjson::kObjectType);
         object.AddMember(L"ENABLED", Text(enabled ? L"true" : L"false", allocator), allocator);
         object.AddMember(L"VER", Text(version, allocator), allocator);
         object.AddMember(L"URL", Text(url, allocator), allocator);
+        if (!sha256.empty()) object.AddMember(L"SHA256", Text(sha256, allocator), allocator);
         document.AddMember(JsonValue(name, allocator), object, allocator);
     };
-    prerequisite(L"DOTNET_FX", spec.dotNetEnabled, spec.dotNetVersion, spec.dotNetUrl);
-    prerequisite(L"VC_REDIST", spec.vcRedistEnabled, spec.vcRedistVersion, spec.vcRedistUrl);
+    prerequisite(L"DOTNET_FX", spec.dotNetEnabled, spec.dotNetVersion, spec.dotNetUrl,
+                 spec.dotNetSha256);
+    prerequisite(L"VC_REDIST", spec.vcRedistEnabled, spec.vcRedistVersion, spec.vcRedistUrl,
+                 spec.vcRedistSha256);
     return ToCompactJsonText(document);
 }
 
@@ -116,6 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MinSpec spec;
     if (ParseMinSpec(text, spec)) {
         CheckWindowsVersion(text, spec);
+        for (const std::wstring* hash : {&spec.dotNetSha256, &spec.vcRedistSha256})
+            FUZZ_CHECK(hash->empty() || IsSha256Text(*hash));
         MinSpec again;
         FUZZ_CHECK(ParseMinSpec(SpecText(spec), again));
         FUZZ_CHECK(SameSpec(again, spec));

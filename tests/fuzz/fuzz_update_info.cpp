@@ -3,6 +3,7 @@
 // server data as UTF-8. Properties, for data that parses:
 //   - the data stored afterwards reads back as the same information, and carries the kind of
 //     install that was chosen;
+//   - every hash a file brings to the download is 64 lower-case hex digits;
 //   - every local download path is <update folder>/<SHORT_NM>/download/<version>/<FILE_NM>,
 //     each part one plain name, also where "\" separates;
 //   - every file's address, as libcurl takes the URL apart and folds its dot segments and as
@@ -20,6 +21,7 @@
 #include "common/JsonTypes.h"
 #include "common/os/os.h"
 #include "launcher/Downloads.h"
+#include "launcher/FileDigest.h"
 #include "launcher/UpdateInfo.h"
 #include "server/GL_Internet.h"
 #include "server/JsonText.h"
@@ -33,7 +35,7 @@ bool SameFile(const UpdateFileInfo& a, const UpdateFileInfo& b) {
     return a.FILE_NM == b.FILE_NM && a.SUB_DIR_SVR == b.SUB_DIR_SVR &&
            a.SUB_DIR_CLI == b.SUB_DIR_CLI && a.FILE_VERSION == b.FILE_VERSION &&
            a.FILE_SIZE == b.FILE_SIZE && a.FILE_SIZE_7Z == b.FILE_SIZE_7Z &&
-           a.TYPE_GB == b.TYPE_GB;
+           a.TYPE_GB == b.TYPE_GB && a.FILE_SHA256 == b.FILE_SHA256;
 }
 
 bool SameInfo(const UpdateInfo& a, const UpdateInfo& b) {
@@ -41,6 +43,7 @@ bool SameInfo(const UpdateInfo& a, const UpdateInfo& b) {
         a.UP_VERSION != b.UP_VERSION || a.SVR_URL != b.SVR_URL || a.ROOT_DIR_SVR != b.ROOT_DIR_SVR ||
         a.ROOT_DIR_CLI_INST != b.ROOT_DIR_CLI_INST || a.RUN_EXE_NAME != b.RUN_EXE_NAME ||
         a.RUN_EXE_PATH != b.RUN_EXE_PATH || a.MIN_SPEC != b.MIN_SPEC ||
+        a.TOOL_7Z_SHA256 != b.TOOL_7Z_SHA256 ||
         a.INSTALL_GB != b.INSTALL_GB || a.CFG_FROM_SVR != b.CFG_FROM_SVR ||
         a.FILES.size() != b.FILES.size())
         return false;
@@ -148,7 +151,8 @@ void CheckServerAddress(const std::wstring& svrUrl, const std::wstring& serverPa
 void CheckDownloads(UpdateInfo info) {
     DownloadSet files;
     DownloadSizes sizes;
-    if (PlanDownloads(info, kUpdateFolder, files, sizes) != 0) return;
+    DownloadHashes hashes;
+    if (PlanDownloads(info, kUpdateFolder, files, sizes, hashes) != 0) return;
     for (const auto& [key, file] : info.FILES) {
         FUZZ_CHECK(file.SVR_FILE_PATH == info.ROOT_DIR_SVR + file.SUB_DIR_SVR + file.FILE_NM);
         FUZZ_CHECK(file.CLI_DOWNLOAD_PATH.starts_with(kUpdateFolder));
@@ -163,6 +167,7 @@ void CheckDownloads(UpdateInfo info) {
     }
     FUZZ_CHECK(files.size() <= info.FILES.size());
     for (const auto& [local, size] : sizes) FUZZ_CHECK(files.count(local) == 1 && size > 0);
+    for (const auto& [local, hash] : hashes) FUZZ_CHECK(files.count(local) == 1 && IsSha256Text(hash));
 }
 
 }  // namespace

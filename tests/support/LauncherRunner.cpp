@@ -65,13 +65,13 @@ bool StartLauncher(BackgroundProcess& process, const std::vector<std::string>& a
                          outputFile);
 }
 
-fs::path CopyLauncherTo(const fs::path& folder, const std::string& fileName) {
+fs::path CopyLauncherTo(const fs::path& folder, const std::string& fileName, const fs::path& source) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     const fs::path target = folder / fileName;
-    if (!fs::copy_file(ZEB_LAUNCHER_EXE, target, fs::copy_options::overwrite_existing, ec))
+    if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec))
         return fs::path();
-    fs::permissions(target, fs::status(ZEB_LAUNCHER_EXE).permissions(), ec);
+    fs::permissions(target, fs::status(source).permissions(), ec);
     return ec ? fs::path() : target;
 }
 

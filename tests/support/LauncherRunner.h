@@ -31,10 +31,11 @@ ProcessResult RunLauncher(const std::vector<std::string>& args, const LauncherOp
 bool StartLauncher(BackgroundProcess& process, const std::vector<std::string>& args,
                    const LauncherOptions& options, const std::string& outputFile = "");
 
-// Copies the built launcher into folder under fileName (execute permission kept) and
-// returns the copy's path; the folder is created. Empty path on failure.
+// Copies the built launcher (or source) into folder under fileName (execute permission
+// kept) and returns the copy's path; the folder is created. Empty path on failure.
 std::filesystem::path CopyLauncherTo(const std::filesystem::path& folder,
-                                     const std::string& fileName = "ZEB.Launcher.exe");
+                                     const std::string& fileName = "ZEB.Launcher.exe",
+                                     const std::filesystem::path& source = ZEB_LAUNCHER_EXE);
 
 // <programData>/Vantrel/
 std::filesystem::path LauncherRootFolder(const std::filesystem::path& programData);

@@ -1,5 +1,6 @@
 #include "tests/support/UpdateServerFixture.h"
 
+#include <openssl/evp.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "common/HexText.h"
 #include "tests/support/TestCa.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +41,7 @@ void WriteFiles(JsonWriter& writer, const std::vector<ReleaseFile>& files) {
         writer.Key("FILE_SIZE_7Z");
         writer.Int64(file.size7z);
         Member(writer, "TYPE_GB", file.typeGb);
+        if (!file.sha256.empty()) Member(writer, "FILE_SHA256", file.sha256);
         writer.EndObject();
     }
     writer.EndArray();
@@ -80,6 +83,7 @@ std::string ProductInfo::ToJson() const {
     Member(writer, "SVR_URL", serverUrl);
     Member(writer, "ROOT_DIR_SVR", rootDirSvr);
     if (minSpec) Member(writer, "MIN_SPEC", *minSpec);
+    if (tool7zSha256) Member(writer, "TOOL_7Z_SHA256", *tool7zSha256);
     WriteFiles(writer, files);
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
@@ -237,6 +241,11 @@ ProductInfo UpdateServerFixture::LauncherInfo(const std::string& version,
     return info;
 }
 
+void UpdateServerFixture::NameHashes(ProductInfo& info) const {
+    for (ReleaseFile& file : info.files)
+        file.sha256 = FileSha256(Folder() / (info.rootDirSvr + file.subDirSvr + file.name));
+}
+
 std::string UpdateServerFixture::Output() const { return process_.Output(); }
 
 std::vector<std::string> UpdateServerFixture::RequestLines() const {
@@ -289,4 +298,17 @@ void Make7zArchive(const fs::path& sourceFolder, const fs::path& archive) {
     if (result.exitCode != 0)
         throw std::runtime_error("7zz failed to pack " + sourceFolder.string() + ": " +
                                  result.out + result.err);
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("SHA-256 failed");
+    return HexEncode(std::span<const uint8_t>(digest, size));
+}
+
+std::string FileSha256(const fs::path& file) {
+    if (!fs::is_regular_file(file)) throw std::runtime_error("no file " + file.string());
+    return Sha256Hex(ReadFileBytes(file));
 }

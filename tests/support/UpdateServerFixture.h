@@ -46,6 +46,7 @@ struct ReleaseFile {
     long long size = 0;     // FILE_SIZE
     long long size7z = 0;   // FILE_SIZE_7Z
     std::string typeGb = "F";  // TYPE_GB
+    std::string sha256;     // FILE_SHA256, written when not empty
 };
 
 // An update-information object (UPDATE_PRG_INFO or UPDATE_LAUNCHER_INFO).
@@ -61,6 +62,7 @@ struct ProductInfo {
     std::string serverUrl;             // SVR_URL
     std::string rootDirSvr;            // ROOT_DIR_SVR
     std::optional<std::string> minSpec;  // MIN_SPEC: a JSON text, written as a string
+    std::optional<std::string> tool7zSha256;  // TOOL_7Z_SHA256
     std::vector<ReleaseFile> files;    // FILES
 
     // The object as compact JSON text (UTF-8).
@@ -134,6 +136,9 @@ public:
     ProductInfo LauncherInfo(const std::string& version,
                              const std::filesystem::path& launcherExe = {});
 
+    // Fills FILE_SHA256 of every file of info from the file this server holds for it.
+    void NameHashes(ProductInfo& info) const;
+
     // Everything the server wrote (standard output and error).
     std::string Output() const;
     // The request log lines, oldest first: "METHOD TARGET STATUS" and, for update API
@@ -164,3 +169,7 @@ std::filesystem::path Find7zz();
 // existing archive is replaced. Throws std::runtime_error when 7zz fails.
 void Make7zArchive(const std::filesystem::path& sourceFolder,
                    const std::filesystem::path& archive);
+// SHA-256 as 64 lower-case hex digits (the form a release names), computed by libcrypto
+// rather than by the launcher's code, so that the two check each other.
+std::string Sha256Hex(const std::string& bytes);
+std::string FileSha256(const std::filesystem::path& file);

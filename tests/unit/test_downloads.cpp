@@ -23,6 +23,7 @@
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/LauncherRunner.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/UpdateServerFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -408,12 +409,63 @@ TEST_F(DownloadsTest, AnFtpFileOfAnotherSizeThanGivenIsNotFetched) {
     EXPECT_EQ(Log("[ENU:25]서버의 파일 크기(1000 바이트)가 FILE_SIZE(4096 바이트)와 다름").size(), 1u);
 }
 
+// ---- hashes -----------------------------------------------------------------------------
+
+std::wstring HashOf(const std::string& bytes) { return fs::path(Sha256Hex(bytes)).wstring(); }
+
+TEST_F(DownloadsTest, FilesMatchingTheirHashesAreKeptAndFilesWithoutOneAreTakenAsTheyCome) {
+    host.Put("/files/viewer/pack.7z", "archive bytes");
+    host.Put("/files/viewer/readme.txt", "no hash named");
+    UpdateFileInfo pack = File(L"pack.7z");
+    pack.FILE_SHA256 = HashOf("archive bytes");
+    AddFile(info, pack);
+    AddFile(info, File(L"readme.txt"));  // a build without keys needs no hash
+
+    ASSERT_EQ(DownloadFiles(info), 0);
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "pack.7z"), "archive bytes");
+    EXPECT_EQ(ReadFileBytes(VersionFolder() / "readme.txt"), "no hash named");
+}
+
+TEST_F(DownloadsTest, AFileOfTheSameSizeButOtherBytesIsDeletedAsStatusTwenty) {
+    host.Put("/files/viewer/pack.7z", "archive bytez");  // one byte changed
+    UpdateFileInfo pack = File(L"pack.7z");
+    pack.FILE_SIZE = 13;
+    pack.FILE_SHA256 = HashOf("archive bytes");
+    AddFile(info, pack);
+
+    EXPECT_EQ(DownloadFiles(info), 20);
+
+    const fs::path local = VersionFolder() / "pack.7z";
+    EXPECT_FALSE(fs::exists(local));
+    EXPECT_FALSE(fs::exists(fs::path(local) += ".part"));
+    const auto lines = Log("[ENU:20]다운로드 파일 해시 불일치: " + local.string());
+    ASSERT_EQ(lines.size(), 1u) << ReadLauncherLog(dir.path());
+    EXPECT_EQ(lines[0].function, "DownloadFiles");
+}
+
+TEST_F(DownloadsTest, TheEntryThatWinsALocalPathBringsItsHash) {
+    host.Put("/files/viewer/a/x.dll", "from a");
+    host.Put("/files/viewer/b/x.dll", "from b");
+    UpdateFileInfo first = File(L"x.dll", L"a/", L"one/");
+    first.FILE_SHA256 = HashOf("from a");
+    UpdateFileInfo second = File(L"x.dll", L"b/", L"two/");
+    AddFile(info, first);
+    AddFile(info, second);
+    // The later key is fetched: the earlier one's hash says nothing about it.
+    ASSERT_EQ(DownloadFiles(info), 0);
+
+    second.FILE_SHA256 = HashOf("from a");
+    AddFile(info, second);
+    EXPECT_EQ(DownloadFiles(info), 20);
+    EXPECT_FALSE(fs::exists(VersionFolder() / "x.dll"));
+}
+
 // ---- the 7-Zip tool ---------------------------------------------------------------------
 
 class SevenZipTest : public DownloadsTest {
 protected:
     fs::path Tool() const { return Root() / "tools/7z/7za.exe"; }
-    int Fetch() { return Download7zFrom(Utf(host.Url()) + L"/zeb-mh/"); }
+    int Fetch() { return Download7zFrom(Utf(host.Url()) + L"/zeb-mh/", L""); }
 };
 
 TEST_F(SevenZipTest, AMissingToolIsFetchedFromTheObjectStorageAndCanBeRun) {
@@ -464,7 +516,7 @@ TEST_F(SevenZipTest, AToolWhoseDownloadWasKilledIsFetchedAgain) {
     stalling.Start();
     const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) _exit(Download7zFrom(Utf(stalling.Url()) + L"/zeb-mh/"));
+    if (child == 0) _exit(Download7zFrom(Utf(stalling.Url()) + L"/zeb-mh/", L""));
     // Killed once half the tool is on disk, under whatever name.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (ReadFileBytes(Tool()).size() + ReadFileBytes(fs::path(Tool()) += ".part").size() <
@@ -482,6 +534,40 @@ TEST_F(SevenZipTest, AToolWhoseDownloadWasKilledIsFetchedAgain) {
     EXPECT_EQ(host.Requests(), std::vector<std::string>{"/zeb-mh/Tools/7z/7za.exe"});
     EXPECT_EQ(ReadFileBytes(Tool()), "the whole tool");
     EXPECT_FALSE(fs::exists(fs::path(Tool()) += ".part"));
+}
+
+TEST_F(SevenZipTest, APresentToolWithItsHashIsKeptWithoutAsking) {
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "newer");
+    fs::create_directories(Tool().parent_path());
+    WriteFileBytes(Tool(), "the tool");
+
+    ASSERT_EQ(Download7zFrom(Utf(host.Url()) + L"/zeb-mh/", HashOf("the tool")), 0);
+    EXPECT_TRUE(host.Requests().empty());
+    EXPECT_EQ(ReadFileBytes(Tool()), "the tool");
+}
+
+TEST_F(SevenZipTest, APresentToolWithOtherBytesIsFetchedAgain) {
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "the tool");
+    fs::create_directories(Tool().parent_path());
+    WriteFileBytes(Tool(), "the tooI");
+
+    ASSERT_EQ(Download7zFrom(Utf(host.Url()) + L"/zeb-mh/", HashOf("the tool")), 0);
+
+    EXPECT_EQ(host.Requests(), std::vector<std::string>{"/zeb-mh/Tools/7z/7za.exe"});
+    EXPECT_EQ(ReadFileBytes(Tool()), "the tool");
+    const auto lines = Log("[ENU:5]7za.exe 해시 불일치, 다시 다운로드: " + Tool().string());
+    ASSERT_EQ(lines.size(), 1u) << ReadLauncherLog(dir.path());
+    EXPECT_EQ(lines[0].function, "Download7z");
+}
+
+TEST_F(SevenZipTest, AFetchedToolWithOtherBytesIsDeletedAsStatusTwenty) {
+    host.Put("/zeb-mh/Tools/7z/7za.exe", "the tooI");
+
+    EXPECT_EQ(Download7zFrom(Utf(host.Url()) + L"/zeb-mh/", HashOf("the tool")), 20);
+
+    EXPECT_FALSE(fs::exists(Tool()));
+    EXPECT_FALSE(fs::exists(fs::path(Tool()) += ".part"));
+    EXPECT_EQ(Log("[ENU:20]7za.exe 파일 해시 불일치").size(), 1u) << ReadLauncherLog(dir.path());
 }
 
 TEST_F(SevenZipTest, AToolTheStorageDoesNotHaveIsStatusTen) {

@@ -147,9 +147,9 @@ TEST_F(DotNetRegistry, UnreadableReleaseIsEmptyWithADebugLine) {
 TEST_F(DotNetRegistry, RecentEnoughReleaseInstallsNothing) {
     WriteKey(R"({"Release": 461808})");
     // The URL is never looked at: a useless one proves it.
-    EXPECT_EQ(InstallDotNetFramework(L"4.7.1", L"not a url"), 0);
-    EXPECT_EQ(InstallDotNetFramework(L"4.7.2", L"not a url"), 0);
-    EXPECT_EQ(InstallDotNetFramework(L"4.7", L"not a url"), 0);
+    EXPECT_EQ(InstallDotNetFramework(L"4.7.1", L"not a url", L""), 0);
+    EXPECT_EQ(InstallDotNetFramework(L"4.7.2", L"not a url", L""), 0);
+    EXPECT_EQ(InstallDotNetFramework(L"4.7", L"not a url", L""), 0);
     EXPECT_TRUE(log_.Matching("[E]").empty()) << log_.Text();
 }
 
@@ -193,6 +193,23 @@ TEST_F(MinSpecCheck, WindowsVersionOutsideTheTableIsAParseFailure) {
         EXPECT_FALSE(CheckMinSpec(text)) << text;
     }
     EXPECT_EQ(log_.Matching("[ENU:3]json 파싱 오류").size(), 9u) << log_.Text();
+}
+
+TEST_F(MinSpecCheck, InstallerHashesThatAreNotSha256TextAreAParseFailure) {
+    // Checked before anything else, also where the installer would not be needed.
+    const std::wstring upper(64, L'A');
+    const std::wstring texts[] = {
+        L"{\"DOTNET_FX\": {\"ENABLED\": \"false\", \"SHA256\": \"" + upper + L"\"}}",
+        L"{\"DOTNET_FX\": {\"VER\": \"4.8\", \"URL\": \"bad\", \"SHA256\": \"\"}}",
+        L"{\"VC_REDIST\": {\"ENABLED\": \"true\", \"SHA256\": 5}}",
+        L"{\"VC_REDIST\": {\"SHA256\": \"" + std::wstring(63, L'0') + L"\"}}",
+    };
+    for (const std::wstring& text : texts) EXPECT_FALSE(CheckMinSpec(text));
+    EXPECT_EQ(log_.Matching("[ENU:3]json 파싱 오류").size(), 4u) << log_.Text();
+    EXPECT_TRUE(log_.Matching("URL파싱").empty()) << log_.Text();
+    // A well-formed hash beside an installer that is not needed changes nothing.
+    EXPECT_TRUE(CheckMinSpec(L"{\"DOTNET_FX\": {\"ENABLED\": \"false\", \"SHA256\": \"" +
+                             std::wstring(64, L'a') + L"\"}}"));
 }
 
 TEST_F(MinSpecCheck, WindowsVersionTextAllowsBlanksSignAndTrailingText) {
@@ -243,8 +260,8 @@ TEST_F(MinSpecCheck, BadInstallerUrlsFailWithTheirOwnStatus) {
 }
 
 TEST_F(MinSpecCheck, VersionThatWouldLeaveThePrerequisitesFolderIsRefused) {
-    EXPECT_EQ(InstallVcRedist(L"../../evil", L"https://127.0.0.1/x.exe"), 5);
-    EXPECT_EQ(InstallDotNetFramework(L"4.8/../../x", L"https://127.0.0.1/x.exe"), 5);
+    EXPECT_EQ(InstallVcRedist(L"../../evil", L"https://127.0.0.1/x.exe", L""), 5);
+    EXPECT_EQ(InstallDotNetFramework(L"4.8/../../x", L"https://127.0.0.1/x.exe", L""), 5);
     EXPECT_EQ(log_.Matching("[ENU:5]").size(), 2u) << log_.Text();
 }
 

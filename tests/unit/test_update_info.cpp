@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cwctype>
 #include <string>
 
 #include "launcher/UpdateInfo.h"
@@ -277,6 +278,72 @@ TEST(UpdateInfoStatus, OptionalMembersOfAnotherTypeCountAsAbsent) {
     ASSERT_EQ(info.FILES.count(L"c.msi"), 1u);
     EXPECT_EQ(info.FILES.at(L"c.msi").FILE_SIZE_7Z, 0);
     EXPECT_EQ(info.INSTALL_GB, L"FILES");  // no name to derive a kind from
+}
+
+// Hashes: optional, read only when an update is due, and exactly 64 lower-case hex digits
+// when given.
+const std::wstring kHashA(64, L'a');
+const std::wstring kHashB = L"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+
+std::wstring HashedFile(const std::wstring& name, const std::wstring& hashJson) {
+    std::wstring element = File(name);
+    element.insert(element.size() - 1, L",\"FILE_SHA256\":" + hashJson);
+    return element;
+}
+
+TEST(UpdateInfoHashes, GivenHashesAreReadAndMissingOnesStayEmpty) {
+    JsonDocument doc = Doc(Prg(Info(
+        L"\"NeedToUpdate\":true,\"SVR_URL\":\"https://files/\",\"ROOT_DIR_SVR\":\"App/\","
+        L"\"TOOL_7Z_SHA256\":\"" + kHashA + L"\",\"FILES\":[" +
+        HashedFile(L"a.bin", L"\"" + kHashB + L"\"") + L"," + File(L"b.bin") + L"]")));
+    UpdateInfo info;
+    ASSERT_EQ(ParseUpdateInfo(doc, false, info), 0);
+    EXPECT_EQ(info.TOOL_7Z_SHA256, kHashA);
+    EXPECT_EQ(info.FILES.at(L"a.bin").FILE_SHA256, kHashB);
+    EXPECT_EQ(info.FILES.at(L"b.bin").FILE_SHA256, L"");
+
+    JsonDocument bare = Doc(Prg(Updating(File(L"a.bin"))));
+    UpdateInfo unhashed;
+    ASSERT_EQ(ParseUpdateInfo(bare, false, unhashed), 0);
+    EXPECT_EQ(unhashed.TOOL_7Z_SHA256, L"");
+}
+
+TEST(UpdateInfoHashes, MalformedHashesFailWithTheirStatusAndLine) {
+    std::wstring upper = kHashB;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    const std::wstring malformed[] = {
+        L"\"" + upper + L"\"",                       // the one spelling is lower case
+        L"\"" + kHashA.substr(1) + L"\"",            // 63 digits
+        L"\"" + kHashA + L"a\"",                     // 65 digits
+        L"\"" + kHashA.substr(1) + L"g\"",           // not hex
+        L"\"\"",
+        L"7",
+        L"null",
+    };
+    for (const std::wstring& hash : malformed) {
+        TestLog log;
+        JsonDocument tool = Doc(Prg(Info(
+            L"\"NeedToUpdate\":true,\"SVR_URL\":\"u\",\"ROOT_DIR_SVR\":\"r\",\"TOOL_7Z_SHA256\":" +
+            hash + L",\"FILES\":[" + File(L"a.bin") + L"]")));
+        UpdateInfo toolInfo;
+        EXPECT_EQ(ParseUpdateInfo(tool, false, toolInfo), 35);
+        EXPECT_EQ(log.Matching("[ENU:35]설정내역에서 /TOOL_7Z_SHA256 항목 형식 오류").size(), 1u)
+            << log.Text();
+
+        JsonDocument file = Doc(Prg(Updating(File(L"first.bin") + L"," + HashedFile(L"a.bin", hash))));
+        UpdateInfo fileInfo;
+        EXPECT_EQ(ParseUpdateInfo(file, false, fileInfo), 95);
+        EXPECT_EQ(log.Matching("[ENU:95]설정내역에서 /FILES/1/FILE_SHA256 항목 형식 오류").size(), 1u)
+            << log.Text();
+    }
+}
+
+TEST(UpdateInfoHashes, NotReadWithoutAnUpdate) {
+    JsonDocument doc = Doc(Prg(Info(L"\"NeedToUpdate\":false,\"TOOL_7Z_SHA256\":\"bad\","
+                                    L"\"FILES\":[" + HashedFile(L"a.bin", L"\"bad\"") + L"]")));
+    UpdateInfo info;
+    EXPECT_EQ(ParseUpdateInfo(doc, false, info), 0);
+    EXPECT_EQ(info.TOOL_7Z_SHA256, L"");
 }
 
 class FolderMacro : public ::testing::Test {

@@ -56,6 +56,10 @@ WindowsScenario::WindowsScenario(const std::string& windowsVersion) : prefix(win
     CopyInto(ZEB_WINE_HELPER_EXE, prefix.HostPath(kHelper));
 }
 
+void WindowsScenario::UseKeyedLauncher() const {
+    CopyInto(ZEB_WINDOWS_KEYED_LAUNCHER_EXE, LauncherFile());
+}
+
 void WindowsScenario::PlaceTool() const { CopyInto(ZEB_WINDOWS_7ZA_EXE, ToolFile()); }
 
 void WindowsScenario::MakeContent(const fs::path& folder, const std::string& version) const {

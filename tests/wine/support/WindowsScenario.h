@@ -49,6 +49,8 @@ public:
     std::filesystem::path PendingFile() const { return Root() / "_update/p1/p1_update_.json"; }
     std::filesystem::path ToolFile() const { return Root() / "tools/7z/7za.exe"; }
 
+    // Puts the launcher built with the test publisher's keys in the launcher's place.
+    void UseKeyedLauncher() const;
     // Puts the built 7za.exe where the launcher keeps its 7-Zip tool (the object storage
     // the launcher was built for is not this test's server).
     void PlaceTool() const;
