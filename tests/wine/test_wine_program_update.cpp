@@ -186,8 +186,8 @@ TEST_F(WineProgramUpdate, AnArchiveFailingTwiceBringsTheOldFilesBackByteForByte)
     const LauncherRun run = s.Run();
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    // The second try unpacks a copy in Windows' temporary folder, then deletes it.
-    const std::string copy = s.prefix.WindowsTempFolder() + "\\Viewer.7z";
+    // The second try unpacks a copy in a fresh folder of the launcher's own, then deletes it.
+    const std::string copy = std::string(WindowsScenario::kRetryFolder) + "\\Viewer.7z";
     EXPECT_EQ(s.Log("[ENU:80]압축파일 풀기 실패\r\n파일경로: " + copy).size(), 1u) << s.LogText();
     // 7-Zip's own exit code for an archive it cannot open.
     EXPECT_EQ(s.Log("압축풀기 후 비정상 프로세스 종료코드: 2").size(), 1u) << s.LogText();
@@ -195,7 +195,7 @@ TEST_F(WineProgramUpdate, AnArchiveFailingTwiceBringsTheOldFilesBackByteForByte)
     EXPECT_EQ(InstalledFiles(s.Install()), oldFiles);
     EXPECT_EQ(s.StartedVersion(), "old");
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
-    EXPECT_FALSE(fs::exists(s.prefix.HostPath(copy)));
+    EXPECT_FALSE(fs::exists(s.RetryFolder()));
     EXPECT_FALSE(fs::exists(s.SettingsFile()));
 }
 

@@ -35,6 +35,8 @@ class WindowsScenario {
 public:
     static constexpr const char* kLauncher = "C:\\ZebTest\\Launcher\\ZEB.Launcher.exe";
     static constexpr const char* kInstallFolder = "C:\\ZebTest\\App\\";
+    // Where the launcher copies a package the tool failed on, for the second try.
+    static constexpr const char* kRetryFolder = "C:\\ProgramData\\Vantrel\\_update\\p1\\retry";
 
     // windowsVersion: see WinePrefix. Starts the update server and copies the launcher in.
     explicit WindowsScenario(const std::string& windowsVersion = "");
@@ -45,6 +47,7 @@ public:
     std::filesystem::path Program() const { return Install() / "viewer.exe"; }
     std::filesystem::path LauncherFile() const { return prefix.HostPath(kLauncher); }
     std::filesystem::path BackupFolder() const { return Root() / "_update/p1/temp"; }
+    std::filesystem::path RetryFolder() const { return prefix.HostPath(kRetryFolder); }
     std::filesystem::path SettingsFile() const { return Root() / "_update/p1/p1_update.json"; }
     std::filesystem::path PendingFile() const { return Root() / "_update/p1/p1_update_.json"; }
     std::filesystem::path ToolFile() const { return Root() / "tools/7z/7za.exe"; }
