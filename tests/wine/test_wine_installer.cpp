@@ -16,12 +16,6 @@ namespace {
 
 const std::string kUpdateFailed = "업데이트하지 못했습니다.";
 
-std::vector<FileCopy> InstalledFiles(const fs::path& folder) {
-    auto files = FilesBelow(folder);
-    std::erase_if(files, [](const FileCopy& file) { return file.name == "received_args.txt"; });
-    return files;
-}
-
 class WineInstaller : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -210,6 +210,11 @@ bool WinePrefix::Start(BackgroundProcess& process, const std::vector<std::string
     return process.Start(ZEB_WINE, args, Environment(extra));
 }
 
+bool WinePrefix::EndByForce(const std::string& imageName) const {
+    // Wine's taskkill exits with 0 once it ended them all, 128 when it found none.
+    return Wine({"taskkill", "/f", "/im", imageName}).exitCode == 0;
+}
+
 void WinePrefix::SetDword(const std::string& key, const std::string& name, uint32_t value,
                           bool view32) const {
     std::vector<std::string> args = {"reg", "add", "HKLM\\" + key, "/v", name, "/t", "REG_DWORD",

@@ -55,6 +55,10 @@ public:
     bool Start(BackgroundProcess& process, const std::vector<std::string>& args,
                const EnvChanges& extra = {}) const;
 
+    // Ends every process of that image name here by force, as "taskkill /f" does on Windows
+    // (TerminateProcess: no clean-up of its own runs). True when there was one to end.
+    bool EndByForce(const std::string& imageName) const;
+
     // Ends every program in the prefix and starts its wineserver anew. The desktop that the
     // first program starts keeps that program's display (or none) until then.
     void Restart() const;
