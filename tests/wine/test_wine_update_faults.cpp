@@ -2,11 +2,12 @@
 // (TerminateProcess, as "taskkill /f" does: nothing of its own runs) after the update was
 // marked, after the old files went into the backup, while the 7-Zip tool unpacks and once the
 // new version is complete; the next start, without and with the server, must find one
-// version whole, never a mixture.
+// version whole, never a mixture; a file that cannot be deleted (another program holds it
+// open, where the Linux suite uses chattr) keeps the update from being undone until it can.
 // Also: two launchers for one program started together, one arriving during an update, and
 // a 7-Zip tool that outlives its wait.
-// Not mirrored from the Linux suite: a disk that fills (it needs a small file system mounted
-// on the host) and a file that cannot be deleted (chattr); both need Linux-only tools.
+// Not mirrored from the Linux suite: a disk that fills, which needs a small file system
+// mounted on the host (a Linux-only tool).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -58,6 +59,39 @@ protected:
         EXPECT_FALSE(fs::exists(s.BackupFolder()));
         EXPECT_FALSE(fs::exists(s.RetryFolder()));
     }
+    // Starts the launcher stopping at point, waits until it is there and ends it by force.
+    void EndByForceAt(const std::string& point) {
+        BackgroundProcess launcher;
+        ASSERT_TRUE(s.StartRun(launcher, {}, {{"ZEB_TEST_PAUSE_AT", point}}));
+        ASSERT_TRUE(WaitForLauncherLog(s.ProgramData(), "테스트 정지 지점: " + point,
+                                       std::chrono::seconds(60)))
+            << s.LogText();
+        ASSERT_TRUE(s.prefix.EndByForce("ZEB.Launcher.exe"));
+        EXPECT_NE(launcher.Wait(std::chrono::seconds(30)), -1);
+    }
+    // Ends the launcher and its tool by force half way through the unpacking: a stand-in
+    // unpacks the program only, with the real tool, then says so and blocks.
+    void EndByForceWhileUnpacking() {
+        s.PlaceToolStandIn();
+        const std::string halfWay = "C:\\ZebTest\\half-way.txt";
+        BackgroundProcess launcher;
+        ASSERT_TRUE(s.StartRun(launcher, {},
+                               {{"ZEB_WINE_HELPER_THEN", WindowsScenario::kRealTool},
+                                {"ZEB_WINE_HELPER_ALSO", "viewer.exe"},
+                                {"ZEB_WINE_HELPER_HANG", halfWay}}));
+        ASSERT_TRUE(WaitForFile(s.prefix.HostPath(halfWay))) << s.LogText();
+        EXPECT_TRUE(fs::exists(s.Program()));  // half new: the program only
+        EXPECT_FALSE(fs::exists(s.Install() / "version.txt"));
+        ASSERT_TRUE(s.prefix.EndByForce("ZEB.Launcher.exe"));
+        ASSERT_TRUE(s.prefix.EndByForce("7za.exe"));
+        EXPECT_NE(launcher.Wait(std::chrono::seconds(30)), -1);
+        s.PlaceTool();
+    }
+    size_t Posts() const {
+        size_t count = 0;
+        for (const std::string& line : s.server.RequestLines()) count += line.rfind("POST ", 0) == 0;
+        return count;
+    }
     size_t PackageDownloads(const std::string& version) const {
         const std::string get = "GET /files/Viewer/" + version + "/Viewer.7z 200";
         size_t count = 0;
@@ -91,35 +125,9 @@ TEST_P(WineKilledUpdate, TheNextStartFindsOneVersionWhole) {
     const std::string point = kill.point;
     InstallFirstVersion();
     s.Publish(s.PublishArchive("2.0.0"));
-    EnvChanges env;
-    // The stand-in unpacks the program only, with the real tool, then says so and blocks.
-    const std::string halfWay = "C:\\ZebTest\\half-way.txt";
-    if (point == "unpack") {
-        s.PlaceToolStandIn();
-        env = {{"ZEB_WINE_HELPER_THEN", WindowsScenario::kRealTool},
-               {"ZEB_WINE_HELPER_ALSO", "viewer.exe"},
-               {"ZEB_WINE_HELPER_HANG", halfWay}};
-    } else {
-        env = {{"ZEB_TEST_PAUSE_AT", point}};
-    }
-
-    BackgroundProcess launcher;
-    ASSERT_TRUE(s.StartRun(launcher, {}, env));
-    if (point == "unpack") {
-        ASSERT_TRUE(WaitForFile(s.prefix.HostPath(halfWay))) << s.LogText();
-        EXPECT_TRUE(fs::exists(s.Program()));  // half new: the program only
-        EXPECT_FALSE(fs::exists(s.Install() / "version.txt"));
-    } else {
-        ASSERT_TRUE(WaitForLauncherLog(s.ProgramData(), "테스트 정지 지점: " + point,
-                                       std::chrono::seconds(60)))
-            << s.LogText();
-    }
-    ASSERT_TRUE(s.prefix.EndByForce("ZEB.Launcher.exe"));
-    if (point == "unpack") {
-        ASSERT_TRUE(s.prefix.EndByForce("7za.exe"));
-    }
-    EXPECT_NE(launcher.Wait(std::chrono::seconds(30)), -1);
-    s.PlaceTool();
+    if (point == "unpack") EndByForceWhileUnpacking();
+    else EndByForceAt(point);
+    if (HasFatalFailure()) return;
     if (!kill.serverAtNextStart) s.server.Stop();
 
     const LauncherRun next = s.Run();
@@ -141,6 +149,44 @@ INSTANTIATE_TEST_SUITE_P(EachState, WineKilledUpdate,
                                            KillCase{"installed", false},
                                            KillCase{"installed", true}),
                          CaseName);
+
+TEST_F(WineUpdateFaults, AnUpdateThatCannotBeUndoneYetIsNotBuiltUponUntilItIs) {
+    InstallFirstVersion();
+    s.Publish(s.PublishArchive("2.0.0"));
+    EndByForceAt("backup");
+    if (HasFatalFailure()) return;
+    // A file of the new version that another program holds open (a scanner, say).
+    const std::string holder = "C:\\ZebTest\\holder.exe";
+    fs::copy_file(ZEB_WINE_HELPER_EXE, s.prefix.HostPath(holder));
+    const std::string stuck = std::string(WindowsScenario::kInstallFolder) + "stuck.dll";
+    BackgroundProcess holding;
+    ASSERT_TRUE(s.prefix.Start(holding, {holder}, {{"ZEB_WINE_HELPER_HOLD", stuck}}));
+    ASSERT_TRUE(WaitForFile(s.prefix.HostPath(stuck)));
+
+    const LauncherRun blocked = s.Run();
+    const bool stillHeld = s.prefix.EndByForce("holder.exe");
+
+    ASSERT_EQ(blocked.exitCode, 0) << blocked.wineOutput;
+    EXPECT_TRUE(stillHeld);
+    EXPECT_EQ(s.Log(std::string("[ENU:30]중단된 업데이트를 되돌리지 못함: ") +
+                    WindowsScenario::kInstallFolder)
+                  .size(),
+              1u)
+        << s.LogText();
+    EXPECT_EQ(s.Log("[ENU:16]중단된 업데이트를 되돌리지 못해 업데이트하지 않고 실행").size(), 1u);
+    EXPECT_TRUE(AnyUpdateMarker(s.ProgramData(), "p1"));
+    EXPECT_EQ(InstalledFiles(s.BackupFolder()), Version("1.0.0", true));  // waiting whole
+    EXPECT_EQ(Posts(), 2u);  // the first installation and the run ended by force only
+
+    const LauncherRun next = s.Run();
+
+    ASSERT_EQ(next.exitCode, 0) << next.wineOutput;
+    EXPECT_EQ(s.Log(std::string("중단된 업데이트를 되돌림: ") + WindowsScenario::kInstallFolder)
+                  .size(),
+              1u)
+        << s.LogText();
+    ExpectStartedWhole("2.0.0", false);
+}
 
 // ---- launchers for one program at the same time -----------------------------------------
 

@@ -18,6 +18,8 @@
 //       ZEB_WINE_HELPER_THEN    a program: runs it with this program's own arguments (and
 //                               ZEB_WINE_HELPER_ALSO's after them) and exits with its exit
 //                               code (a tool that is watched at work)
+//       ZEB_WINE_HELPER_HOLD    a file: creates it and keeps it open, shared for reading only
+//                               (nobody can delete it meanwhile), and never exits
 //       ZEB_WINE_HELPER_HANG    a file: appends a line to it every 50 ms and never exits (a
 //                               tool that outlives its wait, writing all the while)
 //   and exits with 0 otherwise. Records are UTF-8, one line each.
@@ -237,10 +239,15 @@ int Act() {
     if (!release.empty()) WriteDotNetRelease(release);
     const std::wstring then = Env(L"ZEB_WINE_HELPER_THEN");
     const int exitCode = then.empty() ? 0 : RunThen(then, Env(L"ZEB_WINE_HELPER_ALSO"));
+    const std::wstring hold = Env(L"ZEB_WINE_HELPER_HOLD");
+    if (!hold.empty() &&
+        CreateFileW(hold.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr) == INVALID_HANDLE_VALUE)
+        return 206;
     const std::wstring hang = Env(L"ZEB_WINE_HELPER_HANG");
-    if (hang.empty()) return exitCode;
+    if (hang.empty() && hold.empty()) return exitCode;
     while (true) {
-        AppendToFile(hang, "x\n");
+        if (!hang.empty()) AppendToFile(hang, "x\n");
         Sleep(50);
     }
 }
