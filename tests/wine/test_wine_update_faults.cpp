@@ -5,7 +5,7 @@
 // version whole, never a mixture; a file that cannot be deleted (another program holds it
 // open, where the Linux suite uses chattr) keeps the update from being undone until it can.
 // Also: two launchers for one program started together, one arriving during an update, and
-// a 7-Zip tool that outlives its wait.
+// a 7-Zip tool or msiexec that outlives its wait.
 // Not mirrored from the Linux suite: a disk that fills, which needs a small file system
 // mounted on the host (a Linux-only tool).
 #include <gtest/gtest.h>
@@ -230,24 +230,45 @@ TEST_F(WineUpdateFaults, ALauncherArrivingDuringAnUpdateWaitsThenFindsItDone) {
 
 // ---- a tool that outlives its wait ------------------------------------------------------
 
-TEST_F(WineUpdateFaults, AToolStillRunningAfterItsWaitIsEndedBeforeTheRetryAndTheRestore) {
+// A tool that keeps writing into the installation folder until it is ended, allowed 3000 ms:
+// it is ended before the retry and again before the restore, and nothing writes afterwards.
+class WineOverdueTool : public WineUpdateFaults {
+protected:
+    // program: the tool as the launcher names it; image: its file name.
+    void UpdateAndExpectTheOldVersionBack(const std::string& program, const std::string& image,
+                                          int overdueStatus, const std::string& failed) {
+        const std::string junk = std::string(WindowsScenario::kInstallFolder) + "junk.txt";
+
+        const LauncherRun run =
+            s.Run({}, {{"ZEB_TEST_TOOL_WAIT_MS", "3000"}, {"ZEB_WINE_HELPER_HANG", junk}});
+
+        ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
+        const std::string ended = "[ENU:" + std::to_string(overdueStatus) +
+                                  "]3000ms 안에 끝나지 않은 프로세스를 강제 종료함: " + program;
+        EXPECT_EQ(s.Log(ended).size(), 2u) << s.LogText();  // the package, then the copy
+        EXPECT_EQ(s.Log(failed).size(), 1u) << s.LogText();
+        EXPECT_FALSE(s.prefix.EndByForce(image)) << "a tool was still running";
+        EXPECT_TRUE(ShownBox(run.boxes, kUpdateFailed)) << run.wineOutput;
+        // No junk.txt: nothing wrote after the restore.
+        ExpectStartedWhole("1.0.0", true);
+    }
+};
+
+TEST_F(WineOverdueTool, ASevenZipToolIsEndedBeforeTheRetryAndTheRestore) {
     InstallFirstVersion();
     s.Publish(s.PublishArchive("2.0.0"));
-    // It keeps writing into the installation folder until it is ended.
     s.PlaceToolStandIn();
-    const std::string junk = std::string(WindowsScenario::kInstallFolder) + "junk.txt";
+    UpdateAndExpectTheOldVersionBack(kTool, "7za.exe", 47, "[ENU:80]압축파일 풀기 실패");
+}
 
-    const LauncherRun run =
-        s.Run({}, {{"ZEB_TEST_TOOL_WAIT_MS", "3000"}, {"ZEB_WINE_HELPER_HANG", junk}});
-
-    ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    const std::string ended = "[ENU:47]3000ms 안에 끝나지 않은 프로세스를 강제 종료함: " + kTool;
-    EXPECT_EQ(s.Log(ended).size(), 2u) << s.LogText();  // the package, then the copy
-    EXPECT_EQ(s.Log("[ENU:80]압축파일 풀기 실패").size(), 1u) << s.LogText();
-    EXPECT_FALSE(s.prefix.EndByForce("7za.exe")) << "a tool was still running";
-    EXPECT_TRUE(ShownBox(run.boxes, kUpdateFailed)) << run.wineOutput;
-    // No junk.txt: nothing wrote after the restore.
-    ExpectStartedWhole("1.0.0", true);
+TEST_F(WineOverdueTool, AnInstallerIsEndedBeforeTheRetryAndTheRestore) {
+    InstallFirstVersion();
+    s.Publish(s.server.PublishProgramFile(s.shortName, "2.0.0", "setup.msi", "not an installer",
+                                          WindowsScenario::kInstallFolder, "viewer.exe"));
+    // Found before Wine's own msiexec: a program is looked for in the launcher's folder first.
+    fs::copy_file(ZEB_WINE_HELPER_EXE, s.LauncherFile().parent_path() / "msiexec.exe");
+    UpdateAndExpectTheOldVersionBack("msiexec.exe", "msiexec.exe", 42,
+                                     "[ENU:80]셋업파일 설치 실패");
 }
 
 }  // namespace
