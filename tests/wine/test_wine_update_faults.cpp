@@ -177,6 +177,7 @@ TEST_F(WineUpdateFaults, AnUpdateThatCannotBeUndoneYetIsNotBuiltUponUntilItIs) {
     EXPECT_TRUE(AnyUpdateMarker(s.ProgramData(), "p1"));
     EXPECT_EQ(InstalledFiles(s.BackupFolder()), Version("1.0.0", true));  // waiting whole
     EXPECT_EQ(Posts(), 2u);  // the first installation and the run ended by force only
+    ForgetStart();
 
     const LauncherRun next = s.Run();
 
