@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "tests/support/FolderContents.h"
 #include "tests/support/MessageBoxes.h"
@@ -56,12 +55,6 @@ protected:
                   (s.dir / "tool.started").string() + "'\nexec sleep 600\n");
     }
     void UseRealTool() { fs::copy_file(Find7zz(), s.ToolPath(), fs::copy_options::overwrite_existing); }
-    bool WaitForFile(const fs::path& file) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!fs::exists(file) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return fs::exists(file);
-    }
     void ExpectOldVersionWhole() {
         EXPECT_EQ(FilesBelow(s.Install()), kOldFiles);
         EXPECT_EQ(ReadFileBytes(s.Install() / "user.cfg"), "settings");

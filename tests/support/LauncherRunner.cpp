@@ -85,6 +85,13 @@ fs::path ClientInfoPath(const fs::path& programData) {
     return LauncherRootFolder(programData) / "ZebCliInfo.json";
 }
 
+bool AnyUpdateMarker(const fs::path& programData, const std::string& prgId) {
+    const fs::path folder = LauncherRootFolder(programData) / "_update" / prgId;
+    for (const char* state : {"moving", "installing", "installed"})
+        if (fs::exists(folder / (prgId + "_updating_" + state + ".json"))) return true;
+    return false;
+}
+
 std::string ReadLauncherLog(const fs::path& programData) {
     return ReadFileBytes(LauncherLogPath(programData));
 }

@@ -41,6 +41,9 @@ std::filesystem::path CopyLauncherTo(const std::filesystem::path& folder,
 std::filesystem::path LauncherRootFolder(const std::filesystem::path& programData);
 std::filesystem::path LauncherLogPath(const std::filesystem::path& programData);
 std::filesystem::path ClientInfoPath(const std::filesystem::path& programData);
+// Whether an update of program prgId is marked as unfinished: any of the marker's files, one
+// per state ("moving", "installing", "installed").
+bool AnyUpdateMarker(const std::filesystem::path& programData, const std::string& prgId);
 
 // Whole log (UTF-8 bytes); empty when missing.
 std::string ReadLauncherLog(const std::filesystem::path& programData);

@@ -1,5 +1,6 @@
 #pragma once
 // A fresh folder below the system temporary folder, removed with everything in it.
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -21,3 +22,6 @@ private:
 // Whole file as bytes; empty when unreadable.
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+// Polls until the file exists (another process makes it); false on time-out.
+bool WaitForFile(const std::filesystem::path& path,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(60));

@@ -74,11 +74,7 @@ std::string UpdateScenario::StartedVersion(const std::string& exeName) const {
     return ReadFileBytes(fs::path(record->exe).parent_path() / "version.txt");
 }
 
-bool UpdateScenario::AnyMarker() const {
-    for (const char* state : {"moving", "installing", "installed"})
-        if (fs::exists(MarkerFile(state))) return true;
-    return false;
-}
+bool UpdateScenario::AnyMarker() const { return AnyUpdateMarker(ProgramData(), "p1"); }
 
 std::string BuiltLauncherVersion() {
     std::wstring version;

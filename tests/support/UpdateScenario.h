@@ -29,10 +29,7 @@ public:
     std::filesystem::path ToolPath() const { return Root() / "tools/7z/7za.exe"; }
     std::filesystem::path SettingsFile() const { return Root() / "_update/p1/p1_update.json"; }
     std::filesystem::path PendingFile() const { return Root() / "_update/p1/p1_update_.json"; }
-    // The update marker's files, one per state ("moving", "installing", "installed").
-    std::filesystem::path MarkerFile(const std::string& state) const {
-        return Root() / ("_update/p1/p1_updating_" + state + ".json");
-    }
+    // Whether the update is marked as unfinished.
     bool AnyMarker() const;
 
     // Replaces the 7-Zip tool by a file of the test's own (execute permission set).

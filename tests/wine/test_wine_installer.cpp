@@ -16,12 +16,6 @@ namespace {
 
 const std::string kUpdateFailed = "업데이트하지 못했습니다.";
 
-std::vector<FileCopy> InstalledFiles(const fs::path& folder) {
-    auto files = FilesBelow(folder);
-    std::erase_if(files, [](const FileCopy& file) { return file.name == "received_args.txt"; });
-    return files;
-}
-
 class WineInstaller : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -75,13 +69,14 @@ TEST_F(WineInstaller, APackageMsiexecRefusesTwiceBringsTheOldFilesBack) {
     const LauncherRun run = s.Run();
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    const std::string copy = s.prefix.WindowsTempFolder() + "\\setup.msi";
+    // The second try installs a copy in a fresh folder of the launcher's own.
+    const std::string copy = std::string(WindowsScenario::kRetryFolder) + "\\setup.msi";
     EXPECT_EQ(s.Log("[ENU:80]셋업파일 설치 실패\r\n파일경로: " + copy).size(), 1u) << s.LogText();
     EXPECT_TRUE(ShownBox(run.boxes, kUpdateFailed)) << run.wineOutput;
     EXPECT_EQ(InstalledFiles(s.Install()), oldFiles);
     EXPECT_EQ(s.StartedVersion(), "old");
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
-    EXPECT_FALSE(fs::exists(s.prefix.HostPath(copy)));
+    EXPECT_FALSE(fs::exists(s.RetryFolder()));
 }
 
 }  // namespace

@@ -31,13 +31,6 @@ std::vector<std::string> Names(const std::vector<FileCopy>& files) {
     return names;
 }
 
-// The files of a folder without the sample program's record of its last start.
-std::vector<FileCopy> InstalledFiles(const fs::path& folder) {
-    auto files = FilesBelow(folder);
-    std::erase_if(files, [](const FileCopy& file) { return file.name == "received_args.txt"; });
-    return files;
-}
-
 // The requests the server saw after the first `from` ones.
 std::vector<std::string> RequestsSince(const UpdateServerFixture& server, size_t from) {
     const std::vector<std::string> lines = server.RequestLines();
@@ -125,16 +118,14 @@ TEST_F(WineProgramUpdate, UpdateOverARunningProgramClosesItThroughItsExitEvent) 
     fs::remove(s.Install() / "received_args.txt");
     // The 7-Zip tool is watched at work: it notes its command line and the backup folder,
     // then the real 7za.exe does the unpacking.
-    s.PlaceTool();
-    fs::rename(s.ToolFile(), s.ToolFile().parent_path() / "7za-real.exe");
-    fs::copy_file(ZEB_WINE_HELPER_EXE, s.ToolFile());
+    s.PlaceToolStandIn();
     const std::string backup = "C:\\ProgramData\\Vantrel\\_update\\p1\\temp";
     s.Publish(s.PublishArchive("2.0.0"));
 
     const LauncherRun run = s.Run(
         {}, {{"ZEB_WINE_HELPER_RECORD", "C:\\ZebTest\\tool.txt"},
              {"ZEB_WINE_HELPER_LIST", backup},
-             {"ZEB_WINE_HELPER_THEN", "C:\\ProgramData\\Vantrel\\tools\\7z\\7za-real.exe"}});
+             {"ZEB_WINE_HELPER_THEN", WindowsScenario::kRealTool}});
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
     // Ended through its event, in time.
@@ -186,8 +177,8 @@ TEST_F(WineProgramUpdate, AnArchiveFailingTwiceBringsTheOldFilesBackByteForByte)
     const LauncherRun run = s.Run();
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    // The second try unpacks a copy in Windows' temporary folder, then deletes it.
-    const std::string copy = s.prefix.WindowsTempFolder() + "\\Viewer.7z";
+    // The second try unpacks a copy in a fresh folder of the launcher's own, then deletes it.
+    const std::string copy = std::string(WindowsScenario::kRetryFolder) + "\\Viewer.7z";
     EXPECT_EQ(s.Log("[ENU:80]압축파일 풀기 실패\r\n파일경로: " + copy).size(), 1u) << s.LogText();
     // 7-Zip's own exit code for an archive it cannot open.
     EXPECT_EQ(s.Log("압축풀기 후 비정상 프로세스 종료코드: 2").size(), 1u) << s.LogText();
@@ -195,7 +186,7 @@ TEST_F(WineProgramUpdate, AnArchiveFailingTwiceBringsTheOldFilesBackByteForByte)
     EXPECT_EQ(InstalledFiles(s.Install()), oldFiles);
     EXPECT_EQ(s.StartedVersion(), "old");
     EXPECT_FALSE(fs::exists(s.BackupFolder()));
-    EXPECT_FALSE(fs::exists(s.prefix.HostPath(copy)));
+    EXPECT_FALSE(fs::exists(s.RetryFolder()));
     EXPECT_FALSE(fs::exists(s.SettingsFile()));
 }
 

@@ -15,8 +15,13 @@
 //                               separated by "|" (to the same file)
 //       ZEB_WINE_HELPER_RELEASE a number: writes it as the .NET Framework's "Release" value
 //                               in the 32-bit registry view, as the framework's installer does
-//       ZEB_WINE_HELPER_THEN    a program: runs it with this program's own arguments and
-//                               exits with its exit code (a tool that is watched at work)
+//       ZEB_WINE_HELPER_THEN    a program: runs it with this program's own arguments (and
+//                               ZEB_WINE_HELPER_ALSO's after them) and exits with its exit
+//                               code (a tool that is watched at work)
+//       ZEB_WINE_HELPER_HOLD    a file: creates it and keeps it open, shared for reading only
+//                               (nobody can delete it meanwhile), and never exits
+//       ZEB_WINE_HELPER_HANG    a file: appends a line to it every 50 ms and never exits (a
+//                               tool that outlives its wait, writing all the while)
 //   and exits with 0 otherwise. Records are UTF-8, one line each.
 #include <windows.h>
 
@@ -206,8 +211,9 @@ void WriteDotNetRelease(const std::wstring& release) {
     RegCloseKey(key);
 }
 
-int RunThen(const std::wstring& program) {
+int RunThen(const std::wstring& program, const std::wstring& also) {
     std::wstring commandLine = L"\"" + program + L"\" " + OwnArguments();
+    if (!also.empty()) commandLine += L" " + also;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -232,7 +238,18 @@ int Act() {
     const std::wstring release = Env(L"ZEB_WINE_HELPER_RELEASE");
     if (!release.empty()) WriteDotNetRelease(release);
     const std::wstring then = Env(L"ZEB_WINE_HELPER_THEN");
-    return then.empty() ? 0 : RunThen(then);
+    const int exitCode = then.empty() ? 0 : RunThen(then, Env(L"ZEB_WINE_HELPER_ALSO"));
+    const std::wstring hold = Env(L"ZEB_WINE_HELPER_HOLD");
+    if (!hold.empty() &&
+        CreateFileW(hold.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr) == INVALID_HANDLE_VALUE)
+        return 206;
+    const std::wstring hang = Env(L"ZEB_WINE_HELPER_HANG");
+    if (hang.empty() && hold.empty()) return exitCode;
+    while (true) {
+        if (!hang.empty()) AppendToFile(hang, "x\n");
+        Sleep(50);
+    }
 }
 
 }  // namespace

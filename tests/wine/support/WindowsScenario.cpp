@@ -45,6 +45,12 @@ std::vector<FileCopy> FilesBelow(const fs::path& folder) {
     return files;
 }
 
+std::vector<FileCopy> InstalledFiles(const fs::path& folder) {
+    auto files = FilesBelow(folder);
+    std::erase_if(files, [](const FileCopy& file) { return file.name == "received_args.txt"; });
+    return files;
+}
+
 bool SameBytes(const fs::path& a, const fs::path& b) {
     return ReadFileBytes(a) == ReadFileBytes(b);
 }
@@ -61,6 +67,11 @@ void WindowsScenario::UseKeyedLauncher() const {
 }
 
 void WindowsScenario::PlaceTool() const { CopyInto(ZEB_WINDOWS_7ZA_EXE, ToolFile()); }
+
+void WindowsScenario::PlaceToolStandIn() const {
+    CopyInto(ZEB_WINDOWS_7ZA_EXE, prefix.HostPath(kRealTool));
+    CopyInto(ZEB_WINE_HELPER_EXE, ToolFile());
+}
 
 void WindowsScenario::MakeContent(const fs::path& folder, const std::string& version) const {
     CopyInto(ZEB_WINDOWS_SAMPLE_APP_EXE, folder / "viewer.exe");

@@ -35,6 +35,10 @@ class WindowsScenario {
 public:
     static constexpr const char* kLauncher = "C:\\ZebTest\\Launcher\\ZEB.Launcher.exe";
     static constexpr const char* kInstallFolder = "C:\\ZebTest\\App\\";
+    // The real 7-Zip tool beside a stand-in (PlaceToolStandIn).
+    static constexpr const char* kRealTool = "C:\\ProgramData\\Vantrel\\tools\\7z\\7za-real.exe";
+    // Where the launcher copies a package the tool failed on, for the second try.
+    static constexpr const char* kRetryFolder = "C:\\ProgramData\\Vantrel\\_update\\p1\\retry";
 
     // windowsVersion: see WinePrefix. Starts the update server and copies the launcher in.
     explicit WindowsScenario(const std::string& windowsVersion = "");
@@ -45,6 +49,7 @@ public:
     std::filesystem::path Program() const { return Install() / "viewer.exe"; }
     std::filesystem::path LauncherFile() const { return prefix.HostPath(kLauncher); }
     std::filesystem::path BackupFolder() const { return Root() / "_update/p1/temp"; }
+    std::filesystem::path RetryFolder() const { return prefix.HostPath(kRetryFolder); }
     std::filesystem::path SettingsFile() const { return Root() / "_update/p1/p1_update.json"; }
     std::filesystem::path PendingFile() const { return Root() / "_update/p1/p1_update_.json"; }
     std::filesystem::path ToolFile() const { return Root() / "tools/7z/7za.exe"; }
@@ -54,6 +59,9 @@ public:
     // Puts the built 7za.exe where the launcher keeps its 7-Zip tool (the object storage
     // the launcher was built for is not this test's server).
     void PlaceTool() const;
+    // The tests' helper as the 7-Zip tool, the real one beside it as kRealTool: the helper's
+    // ZEB_WINE_HELPER_* variables, given to the launcher, say what the tool does.
+    void PlaceToolStandIn() const;
     // The sample program as viewer.exe and a marker file version.txt.
     void MakeContent(const std::filesystem::path& folder, const std::string& version) const;
     // An old version in the installation folder, with a settings file of the user's.
@@ -112,6 +120,8 @@ struct FileCopy {
 void PrintTo(const FileCopy& file, std::ostream* out);
 // Every regular file below folder, in name order.
 std::vector<FileCopy> FilesBelow(const std::filesystem::path& folder);
+// FilesBelow without the sample program's record of its last start.
+std::vector<FileCopy> InstalledFiles(const std::filesystem::path& folder);
 // Whether two files hold the same bytes.
 bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b);
 // The built Windows launcher's file version.

@@ -194,14 +194,6 @@ std::string WinePrefix::WindowsPath(const fs::path& hostPath) const {
     return text;
 }
 
-std::string WinePrefix::WindowsTempFolder() const {
-    const WineResult result = Wine({"cmd", "/c", "echo %TMP%"});
-    std::string folder = result.output.substr(0, result.output.find_first_of("\r\n"));
-    if (result.exitCode != 0 || folder.rfind("C:\\", 0) != 0)
-        throw std::runtime_error("no temporary folder: " + result.output);
-    return folder;
-}
-
 EnvChanges WinePrefix::Environment(const EnvChanges& extra) const {
     EnvChanges env = BaseEnvironment(path_, unixTemp_.path());
     for (const auto& [name, value] : extra) env[name] = value;
@@ -216,6 +208,11 @@ WineResult WinePrefix::Wine(const std::vector<std::string>& args, const EnvChang
 bool WinePrefix::Start(BackgroundProcess& process, const std::vector<std::string>& args,
                        const EnvChanges& extra) const {
     return process.Start(ZEB_WINE, args, Environment(extra));
+}
+
+bool WinePrefix::EndByForce(const std::string& imageName) const {
+    // Wine's taskkill exits with 0 once it ended them all, 128 when it found none.
+    return Wine({"taskkill", "/f", "/im", imageName}).exitCode == 0;
 }
 
 void WinePrefix::SetDword(const std::string& key, const std::string& name, uint32_t value,

@@ -45,8 +45,6 @@ public:
     std::filesystem::path HostPath(const std::string& windowsPath) const;
     // The Windows name of a file here: C:\... inside drive_c, Z:\... elsewhere.
     std::string WindowsPath(const std::filesystem::path& hostPath) const;
-    // The temporary folder of Windows programs here (%TMP%, without a closing backslash).
-    std::string WindowsTempFolder() const;
 
     // The environment of programs in this prefix, with extra applied last.
     EnvChanges Environment(const EnvChanges& extra = {}) const;
@@ -56,6 +54,10 @@ public:
     // Starts `wine args...` in the background.
     bool Start(BackgroundProcess& process, const std::vector<std::string>& args,
                const EnvChanges& extra = {}) const;
+
+    // Ends every process of that image name here by force, as "taskkill /f" does on Windows
+    // (TerminateProcess: no clean-up of its own runs). True when there was one to end.
+    bool EndByForce(const std::string& imageName) const;
 
     // Ends every program in the prefix and starts its wineserver anew. The desktop that the
     // first program starts keeps that program's display (or none) until then.
