@@ -143,6 +143,8 @@ bool Terminate(uint32_t pid, const std::wstring& exitEventName, const Executable
 
     os::ProcessHandle process = 0;
     if (const int e = os::OpenProcessHandle(pid, os::ProcessAccess::kControl, process)) {
+        // An id listed by name that has ended by its turn needs no ending.
+        if (matched != nullptr && e == os::err::kNoSuchProcess) return true;
         GL_LOG_FN(kTerminateName, 'E', e, 30, L"OpenProcess()함수 실패: %d", pid);
         return false;
     }

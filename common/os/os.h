@@ -46,6 +46,7 @@ extern const int kMoreData;        // ERROR_MORE_DATA
 extern const int kNotAllAssigned;  // ERROR_NOT_ALL_ASSIGNED
 extern const int kInvalidData;     // a text or name without the form the call needs
 extern const int kLockBusy;        // ERROR_LOCK_VIOLATION: another handle holds the lock
+extern const int kNoSuchProcess;   // ERROR_INVALID_PARAMETER from OpenProcess: the id runs nothing
 }  // namespace err
 
 // ---- text -------------------------------------------------------------------------------

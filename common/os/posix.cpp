@@ -37,6 +37,7 @@ const int kNotSameDevice = EXDEV;
 const int kDirNotEmpty = ENOTEMPTY;
 const int kInvalidData = EILSEQ;
 const int kLockBusy = EWOULDBLOCK;
+const int kNoSuchProcess = ESRCH;
 // Not errno values: the registry stand-in reports these two with their Windows numbers,
 // which lie outside the range errno uses.
 const int kNoMoreItems = 259;

@@ -20,6 +20,7 @@ const int kMoreData = ERROR_MORE_DATA;
 const int kNotAllAssigned = ERROR_NOT_ALL_ASSIGNED;
 const int kInvalidData = ERROR_INVALID_DATA;
 const int kLockBusy = ERROR_LOCK_VIOLATION;
+const int kNoSuchProcess = ERROR_INVALID_PARAMETER;
 }  // namespace err
 
 // ---- errors ---------------------------------------------------------------------------

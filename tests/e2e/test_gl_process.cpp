@@ -316,6 +316,39 @@ TEST_F(ProcessTest, AnIdThatRunsAnotherProgramByItsTurnIsLeftAlone) {
         << log.Text();
 }
 
+TEST_F(ProcessTest, AnIdThatEndedOnItsOwnByItsTurnCountsAsEnded) {
+    // Two processes of one program file, each ending by itself once the other has ended:
+    // whichever is ended first, the other's id is gone by its turn. They are started by a
+    // shell that leaves them at once, so nobody here keeps their ids alive after they end.
+    const fs::path pair = dir / "Pair.exe";
+    fs::copy_file("/bin/sh", pair);
+    fs::permissions(pair, fs::perms::owner_all);
+    auto script = [&](const std::string& self, const std::string& peer) {
+        const fs::path file = dir / (self + ".sh");
+        const std::string own = (dir / (self + ".pid")).string();
+        const std::string other = (dir / (peer + ".pid")).string();
+        WriteFileBytes(file, "echo $$ > " + own + "; until [ -s " + other +
+                                 " ]; do sleep 0.02; done; read peer < " + other +
+                                 "; while [ -e /proc/$peer/exe ]; do sleep 0.02; done\n");
+        return pair.string() + " " + file.string() + " &";
+    };
+    const std::string both = script("a", "b") + " " + script("b", "a");
+    GL_PROCESS_Run(true, 0, L"/bin/sh", W("-c \"" + both + "\""), true, 10000);
+    uint32_t pids[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        const fs::path ready = dir / (k == 0 ? "a.pid" : "b.pid");
+        for (int i = 0; i < 500 && ReadFileBytes(ready).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        pids[k] = static_cast<uint32_t>(std::stoul(ReadFileBytes(ready)));
+        survivors.Add(pids[k]);
+    }
+
+    EXPECT_TRUE(GL_PROCESS_TerminateByName(L"Pair.exe", L"")) << log.Text();
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pids[0])));
+    EXPECT_FALSE(ProcessAlive(static_cast<int>(pids[1])));
+    EXPECT_TRUE(log.Matching("[ENU:30]").empty()) << log.Text();
+}
+
 // ---- exit codes ------------------------------------------------------------------------------
 
 TEST_F(ProcessTest, ExitCodeIsReadAlsoWhenTheEndOfChildrenWasInheritedAsIgnored) {
