@@ -1,40 +1,38 @@
-// Child program for tests: behaviour chosen by its first argument.
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
+// Child program for tests, its behaviour chosen by its first argument:
+//   exit N              ends with exit code N
+//   cmdline FILE ...    writes its command line as the system handed it over (program name
+//                       included) to FILE as UTF-8
+//   log FILE TAG N      writes N error lines "TAG <i>" to the log file FILE
+//   reap PROGRAM ...    runs PROGRAM with the arguments after it and waits for it and for
+//                       every process it leaves behind
 #include <cstdlib>
 #include <string>
 
+#include "common/GL_Debug.h"
+#include "common/os/os.h"
+#include "tests/helpers/reap.h"
+
 namespace {
 
-// Runs argv[0..] and waits until it and every process handed to this one has ended: as the
-// first process of a PID namespace, this process inherits every orphan in it. The result is
-// the program's exit code.
-int RunAndReap(char** argv) {
-    const pid_t child = fork();
-    if (child < 0) return 127;
-    if (child == 0) {
-        execv(argv[0], argv);
-        _exit(127);
-    }
-    int code = 127;
-    while (true) {
-        int status = 0;
-        const pid_t done = wait(&status);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        if (done == child) code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    }
-    return code;
+int WriteCommandLine(const std::string& file) {
+    const std::string text = os::WideToUtf8Lossy(os::ProcessCommandLine());
+    return os::WriteNewFile(os::AnsiToWideLossy(file), text.data(), text.size()) == 0 ? 0 : 1;
+}
+
+int WriteLogLines(const std::string& file, const std::string& tag, int count) {
+    GL_DEBUG_SetLogFile(os::AnsiToWideLossy(file));
+    const std::wstring wideTag = os::AnsiToWideLossy(tag);
+    for (int i = 0; i < count; ++i) GL_LOG('E', 0, 0, L"%s %d", wideTag, i);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "exit") return argc > 2 ? std::atoi(argv[2]) : 0;
-    if (argc > 2 && std::string(argv[1]) == "reap") return RunAndReap(argv + 2);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "exit") return argc > 2 ? std::atoi(argv[2]) : 0;
+    if (mode == "cmdline" && argc > 2) return WriteCommandLine(argv[2]);
+    if (mode == "log" && argc > 4) return WriteLogLines(argv[2], argv[3], std::atoi(argv[4]));
+    if (mode == "reap" && argc > 2) return RunAndReap(argv + 2);
     return 0;
 }
