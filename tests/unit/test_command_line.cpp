@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "launcher/CommandLine.h"
-#include "tests/support/LauncherRunner.h"
+#include "tests/support/LogEntries.h"
 #include "tests/support/TestLog.h"
 
 namespace {
