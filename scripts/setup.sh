@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config make
+  build-essential cmake ninja-build pkg-config make ccache
   libcurl4-openssl-dev rapidjson-dev libfmt-dev
   libcpp-httplib-dev libssl-dev openssl
   libgtest-dev libgmock-dev googletest

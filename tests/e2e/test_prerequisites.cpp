@@ -12,12 +12,12 @@
 #include "launcher/LauncherContext.h"
 #include "launcher/MinSpec.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/StandInRegistry.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
 #include "tests/support/TestHttpsServer.h"
 #include "tests/support/TestLog.h"
-#include "tests/support/TestRegistry.h"
 
 namespace fs = std::filesystem;
 

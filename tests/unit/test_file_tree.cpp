@@ -23,13 +23,6 @@ void ExpectTree(const fs::path& root) {
     EXPECT_TRUE(fs::is_directory(root / "sub" / "empty"));
 }
 
-// A folder link, where the platform lets this process make one.
-bool MakeFolderLink(const fs::path& target, const fs::path& link) {
-    std::error_code ec;
-    fs::create_directory_symlink(target, link, ec);
-    return !ec;
-}
-
 }  // namespace
 
 TEST(FileTree, CopyKeepsContentAndMergesIntoAnExistingFolder) {
