@@ -40,6 +40,16 @@ TEST(GlStringConvert, EmptyTextConvertsWithoutALine) {
     EXPECT_EQ("", log.Text());
 }
 
+TEST(GlStringConvert, ASurrogateWithoutItsPartnerFailsWithALine) {
+    TestLog log;
+    const std::wstring ok = L"ok";
+    for (const std::wstring& text : {ok + wchar_t(0xD800), ok + wchar_t(0xDBFF) + L"x",
+                                     ok + wchar_t(0xDC00) + L"x"})
+        EXPECT_EQ("", GL_STRING_ConvWCSToMBS(text)) << os::WideToUtf8Lossy(text);
+    EXPECT_EQ(3u, log.Matching("[ENU:10]can't convert wstring to string.(err=2)").size())
+        << log.Text();
+}
+
 TEST(GlStringConvert, TextStopsAtItsFirstZero) {
     EXPECT_EQ(L"ab", GL_STRING_ConvMBSToWCS(std::string("ab\0cd", 5)));
     EXPECT_EQ("ab", GL_STRING_ConvWCSToMBS(std::wstring(L"ab\0cd", 5)));
