@@ -7,8 +7,8 @@
 //                       every process it leaves behind
 //   hold-lock FILE READY  takes the launcher's kind of lock on FILE, creates the file READY
 //                       and holds the lock until killed
-//   write-loop FILE N   rewrites FILE N times with the launcher's text writer, alternating
-//                       AlternateText(0) and AlternateText(1)
+//   write-loop FILE N   rewrites FILE with the launcher's text writer until N writes
+//                       succeeded, alternating AlternateText(0) and AlternateText(1)
 #include <cstdlib>
 #include <string>
 
@@ -39,10 +39,14 @@ int HoldLock(const char* file, const char* ready) {
     while (true) os::SleepMs(1000);
 }
 
+// Windows refuses to replace a file while another process reads it (the launcher's reader
+// shares nothing): such a write fails whole and is made again, up to 100 tries a write.
 int WriteLoop(const char* file, int count) {
     const std::wstring path = os::AnsiToWideLossy(file);
-    for (int i = 0; i < count; ++i)
-        if (!GL_FILE_WriteText(path, AlternateText(i % 2), ENC_UTF8_BOM, false)) return 4;
+    for (int done = 0, tries = 0; done < count; ++tries) {
+        if (tries == 100 * count) return 4;
+        if (GL_FILE_WriteText(path, AlternateText(done % 2), ENC_UTF8_BOM, false)) ++done;
+    }
     return 0;
 }
 

@@ -3,12 +3,12 @@
 # as one test, in a Wine prefix below the build folder.
 find_package(GTest CONFIG REQUIRED)
 
-# The support the portable tests need; the servers, child processes, standard-error capture
-# and the launcher runner of the end-to-end tests are Linux-only. *_win32.cpp files are the
-# Windows halves of portable helpers.
+# The support the portable tests need; the servers, standard-error capture and the launcher
+# runner of the end-to-end tests are Linux-only. *_win32.cpp files are the Windows halves of
+# portable helpers (background child processes among them).
 set(ZEB_WINDOWS_TEST_SUPPORT_SOURCES
-  ClientInfoText.cpp LogEntries.cpp LogOutputCapture.cpp SampleApp.cpp ScopedEnv.cpp
-  TempDir.cpp TestLog.cpp TimedBoxRecorder.cpp)
+  ClientInfoText.cpp LockHolder.cpp LogEntries.cpp LogOutputCapture.cpp SampleApp.cpp
+  ScopedEnv.cpp SignedReleaseVectors.cpp TempDir.cpp TestLog.cpp TimedBoxRecorder.cpp)
 list(TRANSFORM ZEB_WINDOWS_TEST_SUPPORT_SOURCES PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/support/")
 file(GLOB ZEB_WIN32_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS
      "${CMAKE_CURRENT_SOURCE_DIR}/support/*_win32.cpp")
@@ -49,7 +49,3 @@ foreach(src ${ZEB_WINDOWS_TEST_SOURCES})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 300)
 endforeach()
-
-if(TARGET test_version_compare)
-  target_sources(test_version_compare PRIVATE ${CMAKE_SOURCE_DIR}/tools/zeb-update-server/VersionCompare.cpp)
-endif()
