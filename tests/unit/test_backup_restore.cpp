@@ -146,7 +146,8 @@ TEST_F(BackupRestore, TheLaunchersOwnFilesInsideTheInstallationStayThroughBackup
     LauncherContext& ctx = Context();
     const std::wstring savedModule = ctx.modulePath, savedLauncher = ctx.launcherPath,
                        savedTemporary = ctx.tempLauncherPath;
-    SetLauncherPaths(ctx, (install / "bin/ZEB.Launcher.exe").wstring());
+    // In the form the system names the running module (GetModuleFileNameW gives "\").
+    SetLauncherPaths(ctx, NativePath((install / "bin/ZEB.Launcher.exe").wstring()));
 
     ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
     EXPECT_EQ(ReadFileBytes(install / "bin/ZEB.Launcher.exe"), "launcher");

@@ -447,9 +447,9 @@ TEST_F(GlDebug, MakeDirsReportsAFolderItCannotCreate) {
               ReadFileBytes(log).find("[ENU:20]CreateDirectory() 실패: " + blocked.string() +
                                       "[ENW:" + std::to_string(notAFolder) + "]" +
                                       SystemText(notAFolder) + "\r\n"));
-    // The last folder itself: a name longer than the file system takes.
-    std::wstring name;
-    for (int i = 0; i < 90; ++i) name += L'긴';
+    // The last folder itself: a name the file system refuses. 90 Korean characters are
+    // 270 bytes of UTF-8, longer than a Linux name; Windows takes their length but no "|".
+    const std::wstring name = std::wstring(90, L'긴') + L"|";
     const std::wstring tooLong = dir_.wpath() + L"/ok/" + name;
     EXPECT_FALSE(_dbg_MakeDirs(tooLong + L"/x.log"));
     EXPECT_TRUE(fs::is_directory(dir_ / "ok"));

@@ -142,7 +142,7 @@ TEST_F(DirectoryTest, MakeDirsCountsCharactersNotBytes) {
     // 111 Korean characters: 333 bytes of UTF-8, 222 of code page 949, all within the 255.
     const std::wstring name(37, L'\uD55C');
     const std::wstring folder = dir.wpath() + os::kSep + name + os::kSep + name + os::kSep + name;
-    ASSERT_TRUE(GL_DIRECTORY_MakeDirs(folder + os::kSep));
+    ASSERT_TRUE(GL_DIRECTORY_MakeDirs(folder + os::kSep)) << Log();
     EXPECT_TRUE(os::IsDirectory(folder));
     EXPECT_EQ(GL_DIRECTORY_GetParent(folder + os::kSep + L"x.txt"), folder);
 }

@@ -257,6 +257,14 @@ TEST_F(FileTest, FileNameWithoutExtensionOrWithBlankIsAFileNotAFolder) {
     EXPECT_TRUE(fs::is_regular_file(dir / "b/my notes.txt"));
 }
 
+TEST_F(FileTest, PathWrittenWithSlashesGetsItsFoldersAndItsFile) {
+    // "/" separates on Windows as well; the file-name cut there looks for "\" only, so the
+    // folders must come from the last separator of either kind.
+    const std::wstring path = dir.wpath() + L"/s.d/v1.2/info.json";
+    ASSERT_TRUE(GL_FILE_WriteText(path, L"x", ENC_ANSI, false));
+    EXPECT_TRUE(fs::is_regular_file(dir / "s.d/v1.2/info.json"));
+}
+
 TEST_F(FileTest, TextTheCodePageCannotCarryLeavesTheFileAlone) {
     WriteFileBytes(dir / "keep.json", "{\"PC_GUID\":\"1\"}");
     std::wstring bad = L"x";
