@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -142,24 +141,6 @@ bool BackgroundProcess::Running() {
         return false;
     }
     return true;
-}
-
-std::string BackgroundProcess::Output() const {
-    std::ifstream in(outputFile_, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool BackgroundProcess::WaitForOutput(const std::string& needle,
-                                      std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Output().find(needle) != std::string::npos) return true;
-        if (!Running()) return Output().find(needle) != std::string::npos;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
 }
 
 int BackgroundProcess::Wait(std::chrono::milliseconds timeout) {

@@ -2,11 +2,7 @@
 // the environment block changed as asked, standard output and error appended to a file.
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "common/os/os.h"
 #include "tests/support/ChildProcess.h"
@@ -101,24 +97,6 @@ bool BackgroundProcess::Start(const std::string& program, const std::vector<std:
 
 bool BackgroundProcess::Running() {
     return pid_ > 0 && WaitForSingleObject(reinterpret_cast<HANDLE>(process_), 0) == WAIT_TIMEOUT;
-}
-
-std::string BackgroundProcess::Output() const {
-    std::ifstream in(outputFile_, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool BackgroundProcess::WaitForOutput(const std::string& needle,
-                                      std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Output().find(needle) != std::string::npos) return true;
-        if (!Running()) return Output().find(needle) != std::string::npos;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
 }
 
 int BackgroundProcess::Wait(std::chrono::milliseconds timeout) {

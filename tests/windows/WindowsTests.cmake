@@ -7,8 +7,9 @@ find_package(GTest CONFIG REQUIRED)
 # runner of the end-to-end tests are Linux-only. *_win32.cpp files are the Windows halves of
 # portable helpers (background child processes among them).
 set(ZEB_WINDOWS_TEST_SUPPORT_SOURCES
-  ClientInfoText.cpp LockHolder.cpp LogEntries.cpp LogOutputCapture.cpp SampleApp.cpp
-  ScopedEnv.cpp SignedReleaseVectors.cpp TempDir.cpp TestLog.cpp TimedBoxRecorder.cpp)
+  ChildProcess.cpp ClientInfoText.cpp LockHolder.cpp LogEntries.cpp LogOutputCapture.cpp
+  SampleApp.cpp ScopedEnv.cpp SignedReleaseVectors.cpp TempDir.cpp TestLog.cpp
+  TimedBoxRecorder.cpp)
 list(TRANSFORM ZEB_WINDOWS_TEST_SUPPORT_SOURCES PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/support/")
 file(GLOB ZEB_WIN32_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS
      "${CMAKE_CURRENT_SOURCE_DIR}/support/*_win32.cpp")
