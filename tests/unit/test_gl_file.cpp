@@ -216,6 +216,26 @@ TEST_F(FileTest, UnreadableFileFailsAndEmptiesText) {
 
 // ---- conversion ---------------------------------------------------------------------------
 
+TEST_F(FileTest, FilesUpToTheReadLimitAreReadLargerOnesRefused) {
+    const fs::path big = dir / "big.json";
+    WriteFileBytes(big, "{}");
+    fs::resize_file(big, (uint64_t(32) << 20) + 1);
+    std::wstring text = L"old";
+    EXPECT_FALSE(GL_FILE_Read(big.wstring(), text));
+    EXPECT_EQ(text, L"");
+    uint8_t sentinel = 0;
+    uint8_t* raw = &sentinel;
+    EXPECT_FALSE(GL_FILE_ReadRaw(big.wstring(), &raw));
+    EXPECT_EQ(raw, nullptr);
+
+    fs::resize_file(big, uint64_t(32) << 20);
+    uint32_t size = 0;
+    ASSERT_TRUE(GL_FILE_ReadRaw(big.wstring(), &raw, &size));
+    EXPECT_EQ(size, uint32_t(32) << 20);
+    EXPECT_EQ(raw[0], '{');
+    delete[] raw;
+}
+
 TEST(FileConvert, AnsiToUtf16CountsTheSignature) {
     const std::string ansi = os::WideToAnsiLossy(L"A\uD55C");  // "A한" in the ANSI code page
     uint8_t* out = nullptr;
