@@ -75,7 +75,7 @@ TEST_F(WineInstaller, APackageMsiexecRefusesTwiceBringsTheOldFilesBack) {
     const LauncherRun run = s.Run();
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    const std::string copy = s.prefix.WindowsTempFolder() + "\\setup.msi";
+    const std::string copy = s.prefix.WindowsPath(s.RetryFolder() / "setup.msi");
     EXPECT_EQ(s.Log("[ENU:80]셋업파일 설치 실패\r\n파일경로: " + copy).size(), 1u) << s.LogText();
     EXPECT_TRUE(ShownBox(run.boxes, kUpdateFailed)) << run.wineOutput;
     EXPECT_EQ(InstalledFiles(s.Install()), oldFiles);

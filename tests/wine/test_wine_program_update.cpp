@@ -186,8 +186,8 @@ TEST_F(WineProgramUpdate, AnArchiveFailingTwiceBringsTheOldFilesBackByteForByte)
     const LauncherRun run = s.Run();
 
     ASSERT_EQ(run.exitCode, 0) << run.wineOutput;
-    // The second try unpacks a copy in Windows' temporary folder, then deletes it.
-    const std::string copy = s.prefix.WindowsTempFolder() + "\\Viewer.7z";
+    // The second try unpacks a copy in the program's retry folder, then deletes it.
+    const std::string copy = s.prefix.WindowsPath(s.RetryFolder() / "Viewer.7z");
     EXPECT_EQ(s.Log("[ENU:80]압축파일 풀기 실패\r\n파일경로: " + copy).size(), 1u) << s.LogText();
     // 7-Zip's own exit code for an archive it cannot open.
     EXPECT_EQ(s.Log("압축풀기 후 비정상 프로세스 종료코드: 2").size(), 1u) << s.LogText();
@@ -212,6 +212,9 @@ TEST_F(WineProgramUpdate, PackageOnAnFtpServerIsInstalledAndStarted) {
     program.rootDirSvr = "/viewer/";
     program.files.at(0).name = "pack.7z";
     program.files.at(0).subDirSvr = "3.0.0/";
+    // The FTP server's archive, not the one published over HTTP: 7-Zip made each of its
+    // own folder, and their sizes may differ.
+    program.files.at(0).size = static_cast<long long>(fs::file_size(archive));
     s.Publish(program);
 
     const LauncherRun run = s.Run();

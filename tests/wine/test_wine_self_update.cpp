@@ -114,10 +114,11 @@ TEST_F(WineSelfUpdate, AnOldLauncherStillRunningAfterFiveSecondsKeepsItsFile) {
         << run.wineOutput;
     EXPECT_TRUE(SameBytes(s.LauncherFile(), ZEB_WINDOWS_LAUNCHER_EXE));
     EXPECT_TRUE(fs::exists(TempLauncher()));
-    // The program is still updated and started, with the second run's own items.
+    // The program is still updated and started, with the first run's items: its command line
+    // was restored before the wait failed.
     const std::optional<SampleAppRecord> record = s.ProgramRecord();
     ASSERT_TRUE(record) << s.LogText();
-    EXPECT_EQ(record->commandLine, "C:\\ZebTest\\App\\viewer.exe --LAUNCHER_UPDATED=\"p1\"");
+    EXPECT_EQ(record->commandLine, "C:\\ZebTest\\App\\viewer.exe --CUST_ID=\"c7\"");
     EXPECT_EQ(s.StartedVersion(), "1.0.0");
     EXPECT_TRUE(old.Running());
 }

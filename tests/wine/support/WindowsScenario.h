@@ -45,6 +45,7 @@ public:
     std::filesystem::path Program() const { return Install() / "viewer.exe"; }
     std::filesystem::path LauncherFile() const { return prefix.HostPath(kLauncher); }
     std::filesystem::path BackupFolder() const { return Root() / "_update/p1/temp"; }
+    std::filesystem::path RetryFolder() const { return Root() / "_update/p1/retry"; }
     std::filesystem::path SettingsFile() const { return Root() / "_update/p1/p1_update.json"; }
     std::filesystem::path PendingFile() const { return Root() / "_update/p1/p1_update_.json"; }
     std::filesystem::path ToolFile() const { return Root() / "tools/7z/7za.exe"; }

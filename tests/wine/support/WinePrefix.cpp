@@ -194,14 +194,6 @@ std::string WinePrefix::WindowsPath(const fs::path& hostPath) const {
     return text;
 }
 
-std::string WinePrefix::WindowsTempFolder() const {
-    const WineResult result = Wine({"cmd", "/c", "echo %TMP%"});
-    std::string folder = result.output.substr(0, result.output.find_first_of("\r\n"));
-    if (result.exitCode != 0 || folder.rfind("C:\\", 0) != 0)
-        throw std::runtime_error("no temporary folder: " + result.output);
-    return folder;
-}
-
 EnvChanges WinePrefix::Environment(const EnvChanges& extra) const {
     EnvChanges env = BaseEnvironment(path_, unixTemp_.path());
     for (const auto& [name, value] : extra) env[name] = value;

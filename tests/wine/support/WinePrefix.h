@@ -45,8 +45,6 @@ public:
     std::filesystem::path HostPath(const std::string& windowsPath) const;
     // The Windows name of a file here: C:\... inside drive_c, Z:\... elsewhere.
     std::string WindowsPath(const std::filesystem::path& hostPath) const;
-    // The temporary folder of Windows programs here (%TMP%, without a closing backslash).
-    std::string WindowsTempFolder() const;
 
     // The environment of programs in this prefix, with extra applied last.
     EnvChanges Environment(const EnvChanges& extra = {}) const;
