@@ -27,6 +27,7 @@ struct LogState {
     FolderState folder = FolderState::kUnresolved;
     bool madeDirs = false;  // folder-creation flag
     std::wstring exeName;
+    GL_DEBUG_Outputs outputs{&os::DebugOutput, &os::DebugOutputNarrow, &os::ShowModalMessageBox};
 };
 
 LogState& State() {
@@ -82,7 +83,7 @@ std::wstring CurrentLogFile() {
     const std::wstring path = LogsFolderFile(L"ZEB.log");
     if (path.empty()) return path;
     s.logFile = path;
-    os::DebugOutput(L"로그파일이 지정되지 않아 기본 로그파일에 저장: " + path + L"\r\n");
+    s.outputs.debugOutput(L"로그파일이 지정되지 않아 기본 로그파일에 저장: " + path + L"\r\n");
     return path;
 }
 
@@ -118,10 +119,11 @@ std::wstring ErrorPart(unsigned long winError) {
 
 void Output(const std::wstring& logFile, const std::wstring& sourceFile, int line,
             bool switchOn, const std::wstring& text) {
+    const GL_DEBUG_Outputs& outputs = State().outputs;
     if (switchOn && !sourceFile.empty())
-        os::DebugOutput(Cut(fmt::sprintf(L"> %s(%d): ", sourceFile, line), kJumpChars));
-    os::DebugOutputNarrow(text.compare(19, 3, L"[E]") == 0 ? "Error: " : "Warning: ");
-    os::DebugOutput(text);
+        outputs.debugOutput(Cut(fmt::sprintf(L"> %s(%d): ", sourceFile, line), kJumpChars));
+    outputs.debugOutputNarrow(text.compare(19, 3, L"[E]") == 0 ? "Error: " : "Warning: ");
+    outputs.debugOutput(text);
     if (!logFile.empty()) {
         const std::wstring named = Cut(logFile, kPathChars);
         State().logFile = named;
@@ -134,7 +136,7 @@ void Output(const std::wstring& logFile, const std::wstring& sourceFile, int lin
     if (path.empty()) return;  // no folder for the default log: the debugger output only
     std::wstring errorText;
     if (!_dbg_WriteFile(path, bytes, errorText))
-        os::ShowModalMessageBox(L"GLDebugMsg",
+        State().outputs.noticeBox(L"GLDebugMsg",
                             Cut(fmt::sprintf(L"GL_DEBUG_Log() CreateFile실패1\r\n%s\r\n\r\n%s",
                                              errorText, text),
                                 kNoticeChars));
@@ -305,3 +307,18 @@ bool _dbg_WriteFile(const std::wstring& path, const std::string& bytes, std::wst
 void GL_DEBUG_ResetForTesting() { State() = LogState(); }
 
 bool GL_DEBUG_FolderFlagForTesting() { return State().madeDirs; }
+
+void GL_DEBUG_SetDataFolderForTesting(const std::wstring& folder) {
+    LogState& s = State();
+    s.dataFolder = folder;
+    s.folder = FolderState::kResolved;
+}
+
+void GL_DEBUG_SetOutputsForTesting(const GL_DEBUG_Outputs& outputs) {
+    const GL_DEBUG_Outputs system = LogState().outputs;
+    GL_DEBUG_Outputs& current = State().outputs;
+    current.debugOutput = outputs.debugOutput ? outputs.debugOutput : system.debugOutput;
+    current.debugOutputNarrow =
+        outputs.debugOutputNarrow ? outputs.debugOutputNarrow : system.debugOutputNarrow;
+    current.noticeBox = outputs.noticeBox ? outputs.noticeBox : system.noticeBox;
+}

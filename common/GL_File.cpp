@@ -11,6 +11,7 @@
 #include "common/GL_Directory.h"
 #include "common/GL_String.h"
 #include "common/PathText.h"
+#include "common/Surrogates.h"
 #include "common/os/os.h"
 
 namespace {
@@ -20,9 +21,6 @@ constexpr wchar_t kDefaultChar = L'?';
 // The largest file read whole: twice the largest update reply, whose text the settings
 // files keep. Larger files, and anything that is no regular file, are not read.
 constexpr uint64_t kReadLimitBytes = 32u << 20;
-
-bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // UTF-16 units given as little-endian byte pairs, to wide text. An unpaired surrogate
 // cannot reach the ANSI code page and becomes the default character.

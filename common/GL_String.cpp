@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/GL_Debug.h"
+#include "common/Surrogates.h"
 #include "common/os/os.h"
 
 namespace {
@@ -35,8 +36,13 @@ std::string GL_STRING_ConvWCSToMBS(const std::wstring& text, const std::locale& 
     std::mbstate_t state{};
     const wchar_t* fromNext = nullptr;
     char* toNext = nullptr;
-    const auto result = facet.out(state, text.data(), text.data() + text.size(), fromNext,
-                                  buffer.data(), buffer.data() + buffer.size(), toNext);
+    // A surrogate without its partner is no character on either platform; a UTF-16 facet
+    // would take a high one at the end for a pair cut short and answer "partial".
+    const auto result =
+        HasUnpairedSurrogate(text)
+            ? Facet::error
+            : facet.out(state, text.data(), text.data() + text.size(), fromNext, buffer.data(),
+                        buffer.data() + buffer.size(), toNext);
     if (result == Facet::error) {
         GL_LOG('E', os::LastError(), 10, L"can't convert wstring to string.(err=%d)",
                static_cast<int>(result));

@@ -23,8 +23,14 @@ done
 
 [ "$skip_setup" -eq 1 ] || bash scripts/setup.sh
 build=build/fuzz
-cmake -S . -B "$build" -G Ninja -DZEB_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build"
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_DIR=${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zeb-launcher/ccache}
+  export CCACHE_BASEDIR=$PWD
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -G Ninja -DZEB_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >/dev/null
+cmake --build "$build" -j 2
 
 # Scratch files of the targets on a memory file system where there is one.
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi

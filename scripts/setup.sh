@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config make
+  build-essential cmake ninja-build pkg-config make ccache
   libcurl4-openssl-dev rapidjson-dev libfmt-dev
   libcpp-httplib-dev libssl-dev openssl
   libgtest-dev libgmock-dev googletest
@@ -13,6 +13,8 @@ packages=(
   # Windows build: MinGW-w64 with the posix thread model, Wine to run it, wixl for MSI packages.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 wixl
+  # The Korean UTF-8 locale the Windows tests run Wine in (built by tests/windows/wine-prefix.sh).
+  locales
   # GUI checks under a virtual display; Korean glyphs for message boxes.
   xvfb fonts-nanum xdotool x11-utils x11-apps
   # apt-get source and unpacking of source packages.

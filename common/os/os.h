@@ -66,6 +66,9 @@ const std::locale& AnsiLocale();
 
 // ---- environment and well-known folders -------------------------------------------------
 std::optional<std::wstring> GetEnv(const std::wstring& name);
+// Sets a variable of this process's environment, which the programs it starts inherit;
+// nullopt removes it. False when the system refuses the name or the text.
+bool SetEnv(const std::wstring& name, const std::optional<std::wstring>& value);
 // The common application-data folder (CSIDL_COMMON_APPDATA), without a trailing separator.
 enum class FolderLookup {
     kOk,

@@ -75,6 +75,14 @@ std::optional<std::wstring> GetEnv(const std::wstring& name) {
     return wide;
 }
 
+bool SetEnv(const std::wstring& name, const std::optional<std::wstring>& value) {
+    std::string nativeName, nativeValue;
+    if (!ToNative(name, nativeName)) return false;
+    if (!value) return ::unsetenv(nativeName.c_str()) == 0;
+    return ToNative(*value, nativeValue) &&
+           ::setenv(nativeName.c_str(), nativeValue.c_str(), 1) == 0;
+}
+
 namespace {
 std::wstring WithoutTrailingSeparators(std::wstring path) {
     while (path.size() > 1 && path.back() == kSep) path.pop_back();

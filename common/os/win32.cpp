@@ -110,6 +110,10 @@ std::optional<std::wstring> GetEnv(const std::wstring& name) {
     return std::nullopt;
 }
 
+bool SetEnv(const std::wstring& name, const std::optional<std::wstring>& value) {
+    return SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr) != FALSE;
+}
+
 FolderLookup CommonAppDataFolder(std::wstring& out, uint32_t& result) {
     LPITEMIDLIST items = nullptr;
     const HRESULT located = SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_APPDATA, &items);

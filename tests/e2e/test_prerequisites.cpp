@@ -12,6 +12,7 @@
 #include "launcher/LauncherContext.h"
 #include "launcher/MinSpec.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/StandInRegistry.h"
 #include "tests/support/StderrCapture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"

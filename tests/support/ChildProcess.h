@@ -1,6 +1,8 @@
 #pragma once
-// Real child processes for end-to-end tests: run and wait, or keep running in the background.
+// Real child processes for tests: run and wait (Linux), or keep running in the background
+// (both platforms; the Windows suite starts its helper programs this way).
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,13 +19,14 @@ struct ProcessResult {
 };
 
 // Runs program with args (argv[0] is the program) and waits for it; standard input is
-// /dev/null, standard output and error are captured. Killed after the time-out.
+// /dev/null, standard output and error are captured. Killed after the time-out. Linux only.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const EnvChanges& env = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(120),
                          const std::string& workingDirectory = "");
 
-// A child that runs until stopped; its standard output and error go to a file.
+// A child that runs until stopped; its standard output and error go to a file. On Windows
+// the arguments are quoted as the C runtime splits them.
 class BackgroundProcess {
 public:
     BackgroundProcess() = default;
@@ -39,13 +42,15 @@ public:
     bool WaitForOutput(const std::string& needle,
                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
     std::string Output() const;
-    // SIGTERM, then SIGKILL after a grace period; returns the exit code or -1.
+    // SIGTERM, then SIGKILL after a grace period (Windows: TerminateProcess); returns the
+    // exit code or -1.
     int Stop();
     // Waits for the child to end by itself; -1 on time-out.
     int Wait(std::chrono::milliseconds timeout);
 
 private:
     int pid_ = -1;
+    intptr_t process_ = 0;  // the process handle on Windows
     std::string outputFile_;
     bool ownsOutputFile_ = false;
 };

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClientInfoText.h"
+#include "tests/support/LogEntries.h"
 
 struct LauncherOptions {
     // Becomes the child's ProgramData: the launcher's root folder is <programData>/Vantrel/.
@@ -56,26 +58,6 @@ std::string ReadClientInfo(const std::filesystem::path& programData);
 bool WaitForLauncherLog(const std::filesystem::path& programData, const std::string& needle,
                         std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-// 8-4-4-4-12 lower-case hex digits, "4" as the 13th digit, 8, 9, a or b as the 17th.
-bool IsPcGuid(const std::string& text);
-// The members of a client-information file in its exact layout (signature, four-space
-// indent, PC_GUID then PATH_LAUNCHER); false when the bytes differ from it. Members that
-// need JSON escapes come back escaped.
-bool ParseClientInfo(const std::string& bytes, std::string& pcGuid, std::string& launcherPath);
-
-// Parts of one log line: "MM-DD hh:mm:ss.mmm [L][exe:pid:tid][file:function:line] message".
-struct LogLine {
-    char level = 0;
-    std::string executable;
-    unsigned long pid = 0;
-    unsigned long tid = 0;
-    std::string sourceFile;
-    std::string function;
-    int line = 0;
-    std::string message;
-};
-// False when the line is not in that format.
-bool ParseLogLine(const std::string& text, LogLine& out);
 // The lines of the log whose message starts with prefix.
 std::vector<LogLine> FindLogLines(const std::filesystem::path& programData,
                                   const std::string& messagePrefix);

@@ -1,6 +1,8 @@
 #include "tests/support/ScopedEnv.h"
 
-#include <cstdlib>
+#include <stdexcept>
+
+#include "common/os/os.h"
 
 ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& values) {
     for (const auto& [name, value] : values) Set(name, value.c_str());
@@ -9,17 +11,13 @@ ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& values) {
 ScopedEnv::ScopedEnv(const std::string& name, const char* value) { Set(name, value); }
 
 void ScopedEnv::Set(const std::string& name, const char* value) {
-    if (saved_.count(name) == 0) {
-        const char* old = std::getenv(name.c_str());
-        saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value != nullptr) setenv(name.c_str(), value, 1);
-    else unsetenv(name.c_str());
+    const std::wstring wideName = os::Utf8ToWideLossy(name);
+    if (saved_.count(name) == 0) saved_[name] = os::GetEnv(wideName);
+    std::optional<std::wstring> wideValue;
+    if (value != nullptr) wideValue = os::Utf8ToWideLossy(value);
+    if (!os::SetEnv(wideName, wideValue)) throw std::runtime_error("cannot set " + name);
 }
 
 ScopedEnv::~ScopedEnv() {
-    for (const auto& [name, value] : saved_) {
-        if (value) setenv(name.c_str(), value->c_str(), 1);
-        else unsetenv(name.c_str());
-    }
+    for (const auto& [name, value] : saved_) os::SetEnv(os::Utf8ToWideLossy(name), value);
 }

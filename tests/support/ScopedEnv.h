@@ -1,6 +1,6 @@
 #pragma once
 // Environment variables of this process (inherited by the programs it starts) set for one
-// scope; the old values come back at its end.
+// scope; the old values come back at its end. Names and values are UTF-8.
 #include <map>
 #include <optional>
 #include <string>
@@ -17,5 +17,5 @@ public:
 private:
     void Set(const std::string& name, const char* value);
 
-    std::map<std::string, std::optional<std::string>> saved_;
+    std::map<std::string, std::optional<std::wstring>> saved_;
 };

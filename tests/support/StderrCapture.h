@@ -3,6 +3,8 @@
 // stand-ins) while it lives.
 #include <string>
 
+#include "tests/support/TextSearch.h"
+
 class StderrCapture {
 public:
     StderrCapture();
@@ -15,6 +17,3 @@ private:
     int saved_ = -1;
     int file_ = -1;
 };
-
-// Occurrences of needle in text.
-size_t CountOf(const std::string& text, const std::string& needle);

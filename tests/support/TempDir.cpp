@@ -1,15 +1,27 @@
 #include "tests/support/TempDir.h"
 
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "common/os/os.h"
+
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zebtest-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    // A name nobody holds yet: creating the folder is the test, so two processes never share one.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::ostringstream name;
+        name << "zebtest-" << std::hex << random() << random();
+        const std::filesystem::path candidate = base / name.str();
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("no fresh temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -35,4 +47,16 @@ bool WaitForFile(const std::filesystem::path& path, std::chrono::milliseconds ti
     while (!std::filesystem::exists(path) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return std::filesystem::exists(path);
+}
+
+bool MakeFolderLink(const std::filesystem::path& target, const std::filesystem::path& link) {
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(target, link, ec);
+    return !ec && std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec));
+}
+
+std::wstring NativePath(std::wstring path) {
+    for (wchar_t& c : path)
+        if (c == L'/') c = os::kSep;
+    return path;
 }

@@ -1,15 +1,16 @@
 #include "tests/support/TestLog.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "common/GL_Debug.h"
 #include "common/GL_DebugTesting.h"
+#include "common/os/os.h"
 #include "tests/support/LogEntries.h"
 
-TestLog::TestLog(bool debugLines) {
+TestLog::TestLog(bool debugLines)
+    : programData_("ProgramData", os::WideToUtf8Lossy(dir_.wpath()).c_str()) {
     GL_DEBUG_ResetForTesting();
-    setenv("ProgramData", dir_.path().c_str(), 1);
+    GL_DEBUG_SetDataFolderForTesting(dir_.wpath());
     if (debugLines) {
         std::filesystem::create_directories(dir_ / "Vantrel/logs");
         WriteFileBytes(dir_ / "Vantrel/logs/enable_log_dbg.txt", "");
@@ -17,13 +18,9 @@ TestLog::TestLog(bool debugLines) {
     GL_DEBUG_SetLogFile((dir_ / "test.log").wstring());
 }
 
-TestLog::~TestLog() {
-    GL_DEBUG_ResetForTesting();
-    unsetenv("ProgramData");
-}
+TestLog::~TestLog() { GL_DEBUG_ResetForTesting(); }
 
 std::string TestLog::Text() const { return ReadFileBytes(dir_ / "test.log"); }
-
 
 std::vector<std::string> TestLog::Lines() const { return SplitLogEntries(Text()); }
 

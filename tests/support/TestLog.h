@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 class TestLog {
 public:
-    // debugLines: also write 'D' lines (the switch file exists). The common application-data
-    // folder of this process is the test's own folder meanwhile.
+    // debugLines: also write 'D' lines (the switch file exists). The log's data folder and
+    // the ProgramData variable (the Linux stand-ins' common application-data folder) are the
+    // test's own folder meanwhile.
     explicit TestLog(bool debugLines = false);
     ~TestLog();
     TestLog(const TestLog&) = delete;
@@ -22,4 +24,5 @@ public:
 
 private:
     TempDir dir_;
+    ScopedEnv programData_;
 };

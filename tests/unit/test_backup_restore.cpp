@@ -3,43 +3,21 @@
 // original; a restore replaces whatever the failed update left behind; the launcher's own
 // files inside the installation stay; a marker nobody can read is dropped.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "common/os/os.h"
 #include "launcher/BackupRestore.h"
 #include "launcher/LauncherContext.h"
 #include "launcher/UpdateRecovery.h"
+#include "tests/support/LockedFile.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-ino_t Inode(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-// A file that cannot be renamed or deleted while it lives (root is not stopped by modes).
-class ImmutableFile {
-public:
-    explicit ImmutableFile(fs::path path) : path_(std::move(path)) {
-        WriteFileBytes(path_, "locked");
-        set_ = std::system(("chattr +i '" + path_.string() + "' 2>/dev/null").c_str()) == 0;
-    }
-    ~ImmutableFile() {
-        if (set_) std::system(("chattr -i '" + path_.string() + "' 2>/dev/null").c_str());
-    }
-    bool set() const { return set_; }
-
-private:
-    fs::path path_;
-    bool set_ = false;
-};
 
 class BackupRestore : public ::testing::Test {
 protected:
@@ -49,8 +27,8 @@ protected:
         WriteFileBytes(install / "bin/plugins/p.dll", "plugin");
         WriteFileBytes(install / "readme", "no extension");
     }
-    std::wstring Install() const { return install.wstring() + L"/"; }
-    std::wstring Backup() const { return backup.wstring() + L"/"; }
+    std::wstring Install() const { return install.wstring() + os::kSepStr; }
+    std::wstring Backup() const { return backup.wstring() + os::kSepStr; }
     void ExpectOldInstallation(const fs::path& folder) {
         EXPECT_EQ(ReadFileBytes(folder / "app.exe"), "old program");
         EXPECT_EQ(ReadFileBytes(folder / "bin/plugins/p.dll"), "plugin");
@@ -64,12 +42,13 @@ protected:
 };
 
 TEST_F(BackupRestore, EveryEntryIsRenamedIntoTheBackup) {
-    const ino_t before = Inode(install / "bin/plugins/p.dll");
+    fs::create_hard_link(install / "bin/plugins/p.dll", dir / "witness");
 
     ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
 
     ExpectOldInstallation(backup);
-    EXPECT_EQ(Inode(backup / "bin/plugins/p.dll"), before);  // the same file, not a copy
+    // The same file, not a copy.
+    EXPECT_TRUE(fs::equivalent(backup / "bin/plugins/p.dll", dir / "witness"));
     EXPECT_TRUE(fs::is_empty(install));
 }
 
@@ -92,8 +71,8 @@ TEST_F(BackupRestore, AFolderWithoutClosingSeparatorMovesOnlyItsOwnEntries) {
 }
 
 TEST_F(BackupRestore, AMoveThatFailsHalfWayPutsTheMovedEntriesBack) {
-    ImmutableFile locked(install / "zz.lock");  // listed last: the others move first
-    if (!locked.set()) GTEST_SKIP() << "chattr +i not available here";
+    LockedFile locked(install / "zz.lock", "locked");  // listed last: the others move first
+    if (!locked.locked()) GTEST_SKIP() << "no file can be locked against a move here";
 
     EXPECT_FALSE(MoveInstallationToBackup(Install(), Backup()));
 
@@ -121,14 +100,15 @@ TEST_F(BackupRestore, WithoutABackupTheRestoreLeavesTheInstallationAlone) {
 
 TEST_F(BackupRestore, ARestoreThatCannotMoveBackKeepsTheBackupAndReportsItsStatus) {
     ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
-    ImmutableFile locked(backup / "zz.lock");
-    if (!locked.set()) GTEST_SKIP() << "chattr +i not available here";
+    LockedFile locked(backup / "zz.lock", "locked");
+    if (!locked.locked()) GTEST_SKIP() << "no file can be locked against a move here";
 
     EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 75);
 
     EXPECT_TRUE(fs::exists(backup / "zz.lock"));
     const auto lines = log.Matching("[ENU:75]백업해둔 설치파일들을 복구 실패\r\rFrom: " +
-                                    backup.string() + "/\r\nTo: " + install.string() + "/");
+                                    os::WideToUtf8Lossy(Backup()) +
+                                    "\r\nTo: " + os::WideToUtf8Lossy(Install()));
     EXPECT_EQ(lines.size(), 1u) << log.Text();
 }
 
@@ -166,7 +146,8 @@ TEST_F(BackupRestore, TheLaunchersOwnFilesInsideTheInstallationStayThroughBackup
     LauncherContext& ctx = Context();
     const std::wstring savedModule = ctx.modulePath, savedLauncher = ctx.launcherPath,
                        savedTemporary = ctx.tempLauncherPath;
-    SetLauncherPaths(ctx, (install / "bin/ZEB.Launcher.exe").wstring());
+    // In the form the system names the running module (GetModuleFileNameW gives "\").
+    SetLauncherPaths(ctx, NativePath((install / "bin/ZEB.Launcher.exe").wstring()));
 
     ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
     EXPECT_EQ(ReadFileBytes(install / "bin/ZEB.Launcher.exe"), "launcher");
@@ -189,8 +170,8 @@ TEST_F(BackupRestore, TheLaunchersOwnFilesInsideTheInstallationStayThroughBackup
 
 TEST_F(BackupRestore, ARestoreThatCannotClearTheNewFilesLeavesTheBackupWhole) {
     ASSERT_TRUE(MoveInstallationToBackup(Install(), Backup()));
-    ImmutableFile stuck(install / "new.dll");
-    if (!stuck.set()) GTEST_SKIP() << "chattr +i not available here";
+    LockedFile stuck(install / "new.dll", "locked");
+    if (!stuck.locked()) GTEST_SKIP() << "no file can be locked against a move here";
 
     EXPECT_EQ(RestoreAndDeleteBackupDirectory(75, Backup(), Install()), 75);
 

@@ -10,7 +10,7 @@
 #include "common/os/os.h"
 
 #include "launcher/CommandLine.h"
-#include "tests/support/LauncherRunner.h"
+#include "tests/support/LogEntries.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
 

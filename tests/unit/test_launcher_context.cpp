@@ -9,7 +9,7 @@
 #include "launcher/ClientInfo.h"
 #include "launcher/FolderMacros.h"
 #include "launcher/LauncherContext.h"
-#include "tests/support/LauncherRunner.h"
+#include "tests/support/ClientInfoText.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestLog.h"
@@ -28,24 +28,24 @@ bool IsGuid(const std::wstring& text) { return IsPcGuid(Utf8(text)); }
 
 TEST(LauncherLayout, PerProgramFoldersAndFiles) {
     LauncherContext ctx;
-    ctx.rootFolder = L"/pd/Vantrel/";
+    ctx.rootFolder = NativePath(L"/pd/Vantrel/");
     SetProgramLayout(ctx, L"p1");
-    EXPECT_EQ(ctx.toolsFolder, L"/pd/Vantrel/tools/");
-    EXPECT_EQ(ctx.sevenZipFolder, L"/pd/Vantrel/tools/7z/");
-    EXPECT_EQ(ctx.sevenZipProgram, L"/pd/Vantrel/tools/7z/7za.exe");
-    EXPECT_EQ(ctx.updateFolder, L"/pd/Vantrel/_update/");
-    EXPECT_EQ(ctx.prerequisitesFolder, L"/pd/Vantrel/_update/3rd/");
-    EXPECT_EQ(ctx.programUpdateFolder, L"/pd/Vantrel/_update/p1/");
-    EXPECT_EQ(ctx.updateSettingsFile, L"/pd/Vantrel/_update/p1/p1_update.json");
-    EXPECT_EQ(ctx.pendingSettingsFile, L"/pd/Vantrel/_update/p1/p1_update_.json");
+    EXPECT_EQ(ctx.toolsFolder, NativePath(L"/pd/Vantrel/tools/"));
+    EXPECT_EQ(ctx.sevenZipFolder, NativePath(L"/pd/Vantrel/tools/7z/"));
+    EXPECT_EQ(ctx.sevenZipProgram, NativePath(L"/pd/Vantrel/tools/7z/7za.exe"));
+    EXPECT_EQ(ctx.updateFolder, NativePath(L"/pd/Vantrel/_update/"));
+    EXPECT_EQ(ctx.prerequisitesFolder, NativePath(L"/pd/Vantrel/_update/3rd/"));
+    EXPECT_EQ(ctx.programUpdateFolder, NativePath(L"/pd/Vantrel/_update/p1/"));
+    EXPECT_EQ(ctx.updateSettingsFile, NativePath(L"/pd/Vantrel/_update/p1/p1_update.json"));
+    EXPECT_EQ(ctx.pendingSettingsFile, NativePath(L"/pd/Vantrel/_update/p1/p1_update_.json"));
 }
 
 TEST(LauncherLayout, LauncherPathsBesideTheModule) {
     LauncherContext ctx;
-    SetLauncherPaths(ctx, L"/opt/런처 v2/ZEB.Launcher_.exe");
-    EXPECT_EQ(ctx.modulePath, L"/opt/런처 v2/ZEB.Launcher_.exe");
-    EXPECT_EQ(ctx.launcherPath, L"/opt/런처 v2/ZEB.Launcher.exe");
-    EXPECT_EQ(ctx.tempLauncherPath, L"/opt/런처 v2/ZEB.Launcher_.exe");
+    SetLauncherPaths(ctx, NativePath(L"/opt/런처 v2/ZEB.Launcher_.exe"));
+    EXPECT_EQ(ctx.modulePath, NativePath(L"/opt/런처 v2/ZEB.Launcher_.exe"));
+    EXPECT_EQ(ctx.launcherPath, NativePath(L"/opt/런처 v2/ZEB.Launcher.exe"));
+    EXPECT_EQ(ctx.tempLauncherPath, NativePath(L"/opt/런처 v2/ZEB.Launcher_.exe"));
 }
 
 TEST(LauncherLayout, DefaultUpdateServerIsTheUpdateApi) {
@@ -84,7 +84,7 @@ TEST(FormatClientInfo, PrettyTextWithFourSpaceIndentInMemberOrder) {
 
 class ClientInfoFile : public ::testing::Test {
 protected:
-    void SetUp() override { Context().rootFolder = dir_.wpath() + L"/Vantrel/"; }
+    void SetUp() override { Context().rootFolder = dir_.wpath() + NativePath(L"/Vantrel/"); }
     fs::path File() const { return dir_ / "Vantrel" / "ZebCliInfo.json"; }
     std::string Expected(const std::wstring& guid, const std::wstring& path) const {
         return "\xEF\xBB\xBF" + Utf8(FormatClientInfo(guid, path));
@@ -97,7 +97,7 @@ TEST_F(ClientInfoFile, FirstRunCreatesFoldersAndFile) {
     WriteClientInfo(L"/opt/z/ZEB.Launcher.exe");
     const std::wstring guid = Context().pcGuid;
     ASSERT_TRUE(IsGuid(guid));
-    EXPECT_EQ(Context().clientInfoFile, dir_.wpath() + L"/Vantrel/ZebCliInfo.json");
+    EXPECT_EQ(Context().clientInfoFile, (dir_ / "Vantrel/ZebCliInfo.json").wstring());
     EXPECT_EQ(ReadFileBytes(File()),
               "\xEF\xBB\xBF{\n    \"PC_GUID\": \"" + Utf8(guid) +
                   "\",\n    \"PATH_LAUNCHER\": \"/opt/z/ZEB.Launcher.exe\"\n}");
@@ -115,7 +115,7 @@ TEST_F(ClientInfoFile, IdentifierStaysWhileLauncherPathFollows) {
 TEST_F(ClientInfoFile, EmptyLauncherPathMeansTheDownloadedLauncher) {
     WriteClientInfo(L"");
     EXPECT_EQ(Context().clientLauncherPath,
-              dir_.wpath() + L"/Vantrel/_update/ZebLauncher/download/latest/ZEB.Launcher.exe");
+              (dir_ / "Vantrel/_update/ZebLauncher/download/latest/ZEB.Launcher.exe").wstring());
 }
 
 TEST_F(ClientInfoFile, StoredIdentifierIsKeptWhateverItsTextEncoding) {
@@ -159,19 +159,21 @@ TEST_F(ClientInfoFile, UnreadablePlaceStillGivesAnIdentifier) {
 class FolderMacros : public ::testing::Test {
 protected:
     ScopedEnv env{{{"ProgramFiles", "/pf"}, {"ProgramData", "/pd"}}};
+    const std::wstring pf = std::wstring(L"/pf") + os::kSep, pd = std::wstring(L"/pd") + os::kSep;
 };
 
+// A macro becomes the folder's value and the launcher's separator.
 TEST_F(FolderMacros, ProgramFilesX86EveryOccurrence) {
-    EXPECT_EQ(ExpandFolderMacros(L"%ProgramFilesX86%Vantrel/App"), L"/pf/Vantrel/App");
-    EXPECT_EQ(ExpandFolderMacros(L"%ProgramFilesX86%a;%ProgramFilesX86%b"), L"/pf/a;/pf/b");
+    EXPECT_EQ(ExpandFolderMacros(L"%ProgramFilesX86%Vantrel/App"), pf + L"Vantrel/App");
+    EXPECT_EQ(ExpandFolderMacros(L"%ProgramFilesX86%a;%ProgramFilesX86%b"), pf + L"a;" + pf + L"b");
 }
 
 TEST_F(FolderMacros, ProgramFilesX86WinsOverProgramData) {
-    EXPECT_EQ(ExpandFolderMacros(L"%ProgramData%a;%ProgramFilesX86%b"), L"%ProgramData%a;/pf/b");
+    EXPECT_EQ(ExpandFolderMacros(L"%ProgramData%a;%ProgramFilesX86%b"), L"%ProgramData%a;" + pf + L"b");
 }
 
 TEST_F(FolderMacros, ProgramDataEveryOccurrence) {
-    EXPECT_EQ(ExpandFolderMacros(L"%ProgramData%Vantrel/%ProgramData%"), L"/pd/Vantrel//pd/");
+    EXPECT_EQ(ExpandFolderMacros(L"%ProgramData%Vantrel/%ProgramData%"), pd + L"Vantrel/" + pd);
 }
 
 TEST_F(FolderMacros, OtherTextIsLeftAlone) {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "launcher/MinSpec.h"
-#include "tests/support/StderrCapture.h"
 #include "tests/support/TestLog.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/TimedBoxRecorder.h"
 
 namespace {
 
@@ -90,14 +90,6 @@ TEST_F(WindowsProbe, RowsAreTriedFromTheNewestDown) {
     EXPECT_EQ(asked, expected);
 }
 
-TEST_F(WindowsProbe, ThisPlatformKnowsNoWindowsVersion) {
-    SetWindowsVersionProbe(System(10, 0, 0));
-    SetWindowsVersionProbe(nullptr);
-    std::wstring name;
-    EXPECT_EQ(GetWindowsVersion(&name), -1);
-    EXPECT_EQ(name, L"WIN_UNKNOWN");
-}
-
 TEST(WindowsVersionName, HasTwelveEntries) {
     EXPECT_EQ(WindowsVersionName(0), L"WIN_XP");
     EXPECT_EQ(WindowsVersionName(11), L"WIN_10");
@@ -121,9 +113,11 @@ TEST(DotNetRelease, FirstRowReachedGivesTheVersion) {
 class DotNetRegistry : public ::testing::Test {
 protected:
     void WriteKey(const std::string& valuesJson) {
-        WriteRegistryKey("SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full", valuesJson);
+        keys_.WriteKey("SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full", valuesJson);
     }
     TestLog log_{true};
+    // Where a 32-bit program finds the .NET key, as the launcher looks for it.
+    TestRegistry keys_{os::RegistryView::k32Bit};
 };
 
 TEST_F(DotNetRegistry, ReadsTheReleaseValue) {
@@ -158,12 +152,11 @@ TEST_F(DotNetRegistry, RecentEnoughReleaseInstallsNothing) {
 class MinSpecCheck : public ::testing::Test {
 protected:
     ~MinSpecCheck() override { SetWindowsVersionProbe(nullptr); }
-    // The message box stand-in writes the box to standard error.
     bool Shown(const std::string& message) const {
-        return CountOf(stderr_.Text(), "] " + message + "\r\n\r\nCommand line value:") == 1;
+        return boxes_.CountStartingWith(message + "\r\n\r\nCommand line value:") == 1;
     }
     TestLog log_;
-    StderrCapture stderr_;
+    TimedBoxRecorder boxes_;
 };
 
 TEST_F(MinSpecCheck, TextThatIsNoJsonIsAParseFailure) {
@@ -171,7 +164,7 @@ TEST_F(MinSpecCheck, TextThatIsNoJsonIsAParseFailure) {
     const auto lines = log_.Matching("[ENU:3]json 파싱 오류\r\n{\"WIN_VER\": ");
     ASSERT_EQ(lines.size(), 1u) << log_.Text();
     EXPECT_NE(lines[0].find(":CheckMinSpec:"), std::string::npos);
-    EXPECT_TRUE(Shown("업데이트를 위한 최소 사양정보(MIN_SPEC) 파싱 실패")) << stderr_.Text();
+    EXPECT_TRUE(Shown("업데이트를 위한 최소 사양정보(MIN_SPEC) 파싱 실패")) << boxes_.Text();
 }
 
 TEST_F(MinSpecCheck, NestingBeyondTheLimitIsAParseFailure) {
@@ -226,10 +219,11 @@ TEST_F(MinSpecCheck, OlderWindowsNamesTheRequiredVersion) {
     EXPECT_FALSE(CheckMinSpec(L"{\"WIN_VER\": \"8\"}"));
     EXPECT_EQ(log_.Matching("[ENU:5]윈도우 운영체제 버전이 낮음(최소 WIN_7_SP1이상)").size(), 1u)
         << log_.Text();
-    EXPECT_TRUE(Shown("윈도우 운영체제 버전이 낮음(최소 WIN_7_SP1이상)")) << stderr_.Text();
+    EXPECT_TRUE(Shown("윈도우 운영체제 버전이 낮음(최소 WIN_7_SP1이상)")) << boxes_.Text();
 }
 
 TEST_F(MinSpecCheck, UnknownWindowsStopsTheUpdate) {
+    SetWindowsVersionProbe(System(5, 0, 4));  // Windows 2000: in no row of the table
     EXPECT_FALSE(CheckMinSpec(L"{\"WIN_VER\": \"0\"}"));
     EXPECT_EQ(log_.Matching("[ENU:4]윈도우 운영체제 버전확인 실패").size(), 1u) << log_.Text();
     EXPECT_TRUE(Shown("윈도우 운영체제 버전확인 실패"));

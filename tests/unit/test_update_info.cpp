@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <string>
 
+#include "common/os/os.h"
 #include "launcher/UpdateInfo.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLog.h"
@@ -359,9 +360,11 @@ protected:
 };
 
 TEST_F(FolderMacro, InstallFolderIsExpandedBeforeTheRunPathIsBuilt) {
-    EXPECT_EQ(Parsed(L"%ProgramFilesX86%Vantrel/App/"), L"/pf/Vantrel/App/");
-    EXPECT_EQ(Parsed(L"%ProgramData%App/"), L"/pd/App/");
-    EXPECT_EQ(Parsed(L"%ProgramFilesX86%a/%ProgramData%b/"), L"/pf/a/%ProgramData%b/");
+    // The folder's value and the launcher's separator, then the rest as it stands.
+    const std::wstring pf = std::wstring(L"/pf") + os::kSep, pd = std::wstring(L"/pd") + os::kSep;
+    EXPECT_EQ(Parsed(L"%ProgramFilesX86%Vantrel/App/"), pf + L"Vantrel/App/");
+    EXPECT_EQ(Parsed(L"%ProgramData%App/"), pd + L"App/");
+    EXPECT_EQ(Parsed(L"%ProgramFilesX86%a/%ProgramData%b/"), pf + L"a/%ProgramData%b/");
     EXPECT_EQ(Parsed(L"%ProgramFiles%App/"), L"%ProgramFiles%App/");
 }
 

@@ -203,6 +203,9 @@ TEST_F(WineProgramUpdate, PackageOnAnFtpServerIsInstalledAndStarted) {
     program.rootDirSvr = "/viewer/";
     program.files.at(0).name = "pack.7z";
     program.files.at(0).subDirSvr = "3.0.0/";
+    // The FTP server's archive, not the one published over HTTP: 7-Zip made each of its
+    // own folder, and their sizes may differ.
+    program.files.at(0).size = static_cast<long long>(fs::file_size(archive));
     s.Publish(program);
 
     const LauncherRun run = s.Run();

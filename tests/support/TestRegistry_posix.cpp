@@ -1,9 +1,9 @@
-#include "tests/support/TestRegistry.h"
-
 #include <cstdlib>
 #include <stdexcept>
 
+#include "tests/support/StandInRegistry.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestRegistry.h"
 
 std::filesystem::path RegistryKeyFolder(const std::string& keyPath) {
     const char* data = std::getenv("ProgramData");
@@ -18,4 +18,12 @@ void WriteRegistryKey(const std::string& keyPath, const std::string& valuesJson)
     const auto folder = RegistryKeyFolder(keyPath);
     std::filesystem::create_directories(folder);
     WriteFileBytes(folder / "values.json", valuesJson);
+}
+
+// The stand-in has one view, and its keys go with the test's data folder.
+TestRegistry::TestRegistry(os::RegistryView view) : view_(view) {}
+TestRegistry::~TestRegistry() = default;
+
+void TestRegistry::WriteKey(const std::string& keyPath, const std::string& valuesJson) {
+    WriteRegistryKey(keyPath, valuesJson);
 }
