@@ -16,7 +16,7 @@ file(GLOB ZEB_WIN32_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS
 add_library(zeb_test_support STATIC ${ZEB_WINDOWS_TEST_SUPPORT_SOURCES}
                                     ${ZEB_WIN32_TEST_SUPPORT_SOURCES})
 target_include_directories(zeb_test_support PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(zeb_test_support PUBLIC zeb_launcher GTest::gtest)
+target_link_libraries(zeb_test_support PUBLIC zeb_launcher zeb_release_keys GTest::gtest)
 # Paths as the programs see them under Wine, whose drive Z: is the host's root.
 target_compile_definitions(zeb_test_support PUBLIC
   ZEB_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}"
