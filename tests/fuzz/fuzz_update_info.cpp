@@ -185,10 +185,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UpdateInfo info;
     if (ParseUpdateInfo(document, forLauncher, info) != 0) return 0;
     FUZZ_CHECK(info.RUN_EXE_PATH == info.ROOT_DIR_CLI_INST + info.RUN_EXE_NAME);
-    if (info.NeedToUpdate && info.FILES.size() == 1) {
-        const JsonValue* kind =
-            JsonPointer(forLauncher ? L"/UPDATE_LAUNCHER_INFO/INSTALL_GB" : L"/UPDATE_PRG_INFO/INSTALL_GB")
-                .Get(document);
+    // The kind comes from the one element the server sent (two elements naming one local
+    // path leave one file, and the kind given).
+    const std::wstring node = forLauncher ? L"/UPDATE_LAUNCHER_INFO" : L"/UPDATE_PRG_INFO";
+    const JsonValue* sent = JsonPointer((node + L"/FILES").c_str()).Get(document);
+    if (info.NeedToUpdate && sent != nullptr && sent->IsArray() && sent->Size() == 1) {
+        const JsonValue* kind = JsonPointer((node + L"/INSTALL_GB").c_str()).Get(document);
         FUZZ_CHECK(kind != nullptr && kind->IsString() && info.INSTALL_GB == kind->GetString());
     }
 
