@@ -382,6 +382,28 @@ TEST(OsFiles, UnencodablePathIsRefused) {
     EXPECT_FALSE(os::PathExists(bad));
 }
 
+TEST(OsFiles, PrivateFolderIsTheOwnersAloneAndNeverOneMadeBefore) {
+    TempDir dir;
+    const Umask open(0);  // a umask that would leave a plain folder open to everyone
+    const std::wstring made = dir.wpath() + L"/private";
+    ASSERT_EQ(0, os::MakePrivateFolder(made));
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(dir.path().string().append("/private").c_str(), &st));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // A name someone took beforehand, whatever it is, is refused and left as it was.
+    const std::filesystem::path elsewhere = dir.path() / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    std::filesystem::create_directory_symlink(elsewhere, dir.path() / "planted");
+    WriteFileBytes(dir.path() / "file", "x");
+    EXPECT_EQ(os::err::kAlreadyExists, os::MakePrivateFolder(made));
+    EXPECT_EQ(os::err::kAlreadyExists, os::MakePrivateFolder(dir.wpath() + L"/planted"));
+    EXPECT_EQ(os::err::kAlreadyExists, os::MakePrivateFolder(dir.wpath() + L"/file"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "planted"));
+    ASSERT_EQ(0, ::stat(elsewhere.c_str(), &st));
+    EXPECT_NE(st.st_mode & 0777, 0700u);
+}
+
 TEST(OsFiles, ExistenceAndFolders) {
     TempDir dir;
     const std::wstring sub = dir.wpath() + L"/sub";
