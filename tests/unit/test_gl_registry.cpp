@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/GL_Registry.h"
+#include "tests/support/RepeatedText.h"
 #include "tests/support/TestLog.h"
 #include "tests/support/TestRegistry.h"
 
@@ -9,18 +10,6 @@ namespace {
 
 const char* const kKey = "SOFTWARE\\Vendor\\App";
 const wchar_t* const kWideKey = L"SOFTWARE\\Vendor\\App";
-
-std::string Repeat(const std::string& piece, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-}
-
-std::wstring RepeatW(const std::wstring& piece, int times) {
-    std::wstring out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-}
 
 class RegistryTest : public ::testing::Test {
 protected:

@@ -3,20 +3,8 @@
 #include <chrono>
 
 #include "common/os/os.h"
+#include "tests/support/NamedEventTest.h"
 #include "tests/support/SampleApp.h"
-
-namespace {
-
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-// An event of this test alone, removed at the end.
-class EventTest : public ::testing::Test {
-protected:
-    std::wstring name = Wide(SampleAppEventName(UniqueShortName("event")));
-    ~EventTest() override { os::RemoveNamedEvent(name); }
-};
-
-}  // namespace
 
 TEST_F(EventTest, OneSignalWakesOneWait) {
     os::EventHandle created = 0, opened = 0;

@@ -3,19 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "common/os/os.h"
+#include "tests/support/NamedEventTest.h"
 #include "tests/support/SampleApp.h"
-
-namespace {
-
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-class EventTest : public ::testing::Test {
-protected:
-    std::wstring name = Wide(SampleAppEventName(UniqueShortName("event")));
-    ~EventTest() override { os::RemoveNamedEvent(name); }
-};
-
-}  // namespace
 
 TEST_F(EventTest, SlashInANameIsKeptInsideTheOneName) {
     const std::wstring slashed = name + L"/part";

@@ -7,18 +7,13 @@
 #include "launcher/InstalledProgram.h"
 #include "tests/support/StandInRegistry.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/RepeatedText.h"
 #include "tests/support/TestLog.h"
 
 namespace {
 
 const char* const kKey = "SOFTWARE\\Vendor\\App";
 const wchar_t* const kWideKey = L"SOFTWARE\\Vendor\\App";
-
-std::string Repeat(const std::string& piece, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-}
 
 class RegistryTest : public ::testing::Test {
 protected:
